@@ -1,0 +1,3 @@
+#include "store/Func.h"
+
+std::string AppDataDir;
