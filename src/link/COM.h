@@ -63,6 +63,18 @@ public:
 
     static const uint32_t BaudTable[12];
     static uint32_t Multiplier(uint32_t baudIndex);
+
+private:
+    // The time-outs in force: set by ApplyTimeouts, as the driver would hold them.
+    uint32_t appliedMultiplier_ = 0;
+    uint32_t appliedConstant_ = 0;
+
+    // The driver calls: false when the call itself failed (the port is gone);
+    // a time-out is not a failure, the count tells how many bytes moved.
+    bool DriverWrite(const void* buffer, uint32_t count, uint32_t& written);
+    bool DriverRead(void* buffer, uint32_t count, uint32_t& got);
+    bool ApplyLineSettings();
+    void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 
 // Purge flags and escape codes with the driver's values.
