@@ -1,1 +1,115 @@
-int main() { return 0; }
+// stand-sim: the test stand on a pseudo-terminal. See Usage() for the command line.
+#include "Options.h"
+#include "PtyServer.h"
+#include "Responder.h"
+#include "StandModel.h"
+#include "StateStore.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+using namespace standsim;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) { g_stop = 1; }
+
+bool Verbose()
+{
+    const char* v = std::getenv("STAND_SIM_LOG");
+    return v && *v && *v != '0';
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Options opt;
+    std::string err;
+    switch (ParseOptions(args, opt, &err)) {
+    case ParseResult::Help:
+        std::fputs(Usage().c_str(), stdout);
+        return 0;
+    case ParseResult::Error:
+        std::fprintf(stderr, "stand-sim: %s\n(stand-sim --help shows the usage)\n", err.c_str());
+        return 2;
+    case ParseResult::Run:
+        break;
+    }
+
+    // Blocked from here on; the server lets them through only while it waits.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGINT);
+    sigprocmask(SIG_BLOCK, &mask, nullptr);
+    struct sigaction sa{};
+    sa.sa_handler = OnSignal;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    StandModel model(opt.model, PtyServer::NowUs() / 1000);
+    std::unique_ptr<StateStore> store;
+    if (!opt.stateDir.empty()) {
+        store = std::make_unique<StateStore>(opt.stateDir);
+        std::vector<uint8_t> eprom = model.Eprom(), flash = model.Flash();
+        bool haveEprom = false, haveFlash = false;
+        if (!store->Prepare(&err) || !store->LoadEprom(eprom, &haveEprom, &err) ||
+            !store->LoadFlash(flash, &haveFlash, &err)) {
+            std::fprintf(stderr, "stand-sim: %s\n", err.c_str());
+            return 1;
+        }
+        if (haveEprom && opt.standGiven)
+            eprom[eprom::kStandNumber] = opt.model.stand;
+        model.SetEprom(eprom);
+        model.SetFlash(flash);
+        if (!store->SaveEprom(model.Eprom()) || (!haveFlash && !store->SaveFlash(model.Flash()))) {
+            std::fprintf(stderr, "stand-sim: cannot write to %s\n", opt.stateDir.c_str());
+            return 1;
+        }
+        StateStore* s = store.get();
+        model.onEpromChanged = [s, &model] {
+            if (!s->SaveEprom(model.Eprom()))
+                std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("eprom.bin").c_str());
+        };
+        model.onFlashChanged = [s, &model] {
+            if (!s->SaveFlash(model.Flash()))
+                std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("flash.bin").c_str());
+        };
+    }
+
+    const bool verbose = Verbose();
+    Responder::EventSink sink;
+    if (store || verbose) {
+        StateStore* s = store.get();
+        sink = [s, verbose](const std::string& line) {
+            if (s)
+                s->AppendEventLine(line);
+            if (verbose)
+                std::fprintf(stderr, "stand-sim: event %s\n", line.c_str());
+        };
+    }
+    Responder responder(model, opt.faults, opt.model.seed, opt.pace, sink);
+
+    PtyServer server;
+    if (!server.Open(opt.link, &err)) {
+        std::fprintf(stderr, "stand-sim: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("stand-sim: ready %s\n", server.SlavePath().c_str());
+    std::fflush(stdout);
+
+    const bool ok = server.Run(responder, &g_stop, &err);
+    server.Close();
+    if (!ok) {
+        std::fprintf(stderr, "stand-sim: %s\n", err.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,173 @@
+#include "PtyServer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace standsim {
+
+PtyServer::~PtyServer() { Close(); }
+
+int64_t PtyServer::NowUs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
+bool PtyServer::Open(const std::string& link, std::string* err)
+{
+    auto fail = [&](const std::string& what) {
+        *err = what + ": " + std::strerror(errno);
+        Close();
+        return false;
+    };
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0)
+        return fail("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0)
+        return fail("grantpt/unlockpt");
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0)
+        return fail("ptsname");
+    slavePath_ = name;
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0)
+        return fail("open " + slavePath_);
+    termios tio{};
+    if (tcgetattr(slave_, &tio) != 0)
+        return fail("tcgetattr");
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    if (tcsetattr(slave_, TCSANOW, &tio) != 0)
+        return fail("tcsetattr");
+    const int fl = fcntl(master_, F_GETFL);
+    if (fl < 0 || fcntl(master_, F_SETFL, fl | O_NONBLOCK) != 0)
+        return fail("fcntl");
+
+    struct stat st{};
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            return fail(link + " exists and is not a symlink");
+        }
+        if (::unlink(link.c_str()) != 0)
+            return fail("unlink " + link);
+    }
+    if (::symlink(slavePath_.c_str(), link.c_str()) != 0)
+        return fail("symlink " + link);
+    link_ = link;
+    return true;
+}
+
+void PtyServer::Close()
+{
+    if (!link_.empty()) {
+        char target[256];
+        const ssize_t n = ::readlink(link_.c_str(), target, sizeof target - 1);
+        if (n >= 0 && std::string(target, static_cast<size_t>(n)) == slavePath_)
+            ::unlink(link_.c_str());
+        link_.clear();
+    }
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
+    slave_ = master_ = -1;
+}
+
+bool PtyServer::Flush(int64_t nowUs)
+{
+    // Everything that is due goes out in as few writes as possible.
+    while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
+        Bytes batch;
+        size_t chunks = 0;
+        for (auto it = queue_.begin(); it != queue_.end() && it->dueUs <= nowUs; ++it, ++chunks)
+            batch.insert(batch.end(), it->bytes.begin() + (chunks == 0 ? static_cast<std::ptrdiff_t>(written_) : 0),
+                         it->bytes.end());
+        const ssize_t w = ::write(master_, batch.data(), batch.size());
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK; // the line is full: wait for room
+        }
+        size_t left = static_cast<size_t>(w);
+        while (left > 0 && !queue_.empty()) {
+            const size_t rest = queue_.front().bytes.size() - written_;
+            if (left >= rest) {
+                left -= rest;
+                queue_.pop_front();
+                written_ = 0;
+            } else {
+                written_ += left;
+                left = 0;
+            }
+        }
+        if (static_cast<size_t>(w) < batch.size())
+            return true;
+    }
+    return true;
+}
+
+bool PtyServer::Run(Responder& responder, volatile std::sig_atomic_t* stop, std::string* err)
+{
+    sigset_t waitMask;
+    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGINT);
+
+    uint8_t buf[4096];
+    while (!*stop) {
+        int64_t now = NowUs();
+        if (!Flush(now)) {
+            *err = std::string("write: ") + std::strerror(errno);
+            return false;
+        }
+        pollfd p{master_, POLLIN, 0};
+        timespec timeout{};
+        timespec* tp = nullptr;
+        if (!queue_.empty()) {
+            const int64_t wait = std::max<int64_t>(queue_.front().dueUs - now, 0);
+            if (wait == 0)
+                p.events |= POLLOUT; // due but the line was full
+            timeout.tv_sec = static_cast<time_t>(wait / 1'000'000);
+            timeout.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
+            tp = &timeout;
+        }
+        const int r = ppoll(&p, 1, tp, &waitMask);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = std::string("ppoll: ") + std::strerror(errno);
+            return false;
+        }
+        if (r == 0 || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EIO)
+                continue;
+            *err = std::string("read: ") + std::strerror(errno);
+            return false;
+        }
+        now = NowUs();
+        for (OutChunk& c : responder.Feed(buf, static_cast<size_t>(n), now)) {
+            auto at = std::upper_bound(queue_.begin() + (queue_.empty() || written_ == 0 ? 0 : 1), queue_.end(), c.dueUs,
+                                       [](int64_t due, const OutChunk& q) { return due < q.dueUs; });
+            queue_.insert(at, std::move(c));
+        }
+    }
+    return true;
+}
+
+} // namespace standsim
