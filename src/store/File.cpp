@@ -3,7 +3,19 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+bool SameFile(int fd, const std::string& name)
+{
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::stat(name.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+}  // namespace
 
 TFile::TFile(const std::string& name, TFileAccess access, TFileShare share, TFileCreate create,
              TFileHint hint)
@@ -39,6 +51,12 @@ bool TFile::Open(const std::string& name, TFileAccess access, TFileShare share,
     do
         rc = ::flock(fd, lock | LOCK_NB);
     while (rc < 0 && errno == EINTR);
+    if (rc == 0 && create == TFileCreate::CreateAlways && !SameFile(fd, name)) {
+        // The name was renamed away or replaced while we waited for the lock:
+        // someone else is writing there, and emptying the file would hurt them.
+        rc = -1;
+        errno = EWOULDBLOCK;
+    }
     if (rc < 0 || (create == TFileCreate::CreateAlways && ::ftruncate(fd, 0) < 0)) {
         LastError = static_cast<uint32_t>(errno);
         Failed = true;
