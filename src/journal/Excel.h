@@ -82,6 +82,7 @@ public:
     const ExcelSheet* Worksheet() const;
     ExcelRange CurrentRange() const { return range_; }
     QString LastFile() const { return lastFile_; }      // the last workbook written
+    QString LastError() const { return lastError_; }    // why the last Close failed, for the operator
 
 private:
     ExcelSheet* sheet();
@@ -93,7 +94,11 @@ private:
     bool visible_ = false;
     ExcelRange range_;
     QString lastFile_;
+    QString lastError_;
 };
+
+// Whether a table of that many rows and columns fits on one worksheet.
+bool FitsWorksheet(int rows, int columns);
 
 // The journal window's "Экспорт в Microsoft Excel": the whole grid, header
 // row and number column included, framed, centred and fitted, handed over to

@@ -67,6 +67,11 @@ struct ExcelWorkbook {
     uint16_t FormatIndex(const QString& format);  // interned
 };
 
+// Weight and line style Excel takes in BorderAround (Excel's own values).
+bool IsKnownBorder(int weight, int lineStyle);
+// Horizontal alignments Excel takes (Excel's own values).
+bool IsKnownAlignment(int alignment);
+
 // A1 address (optionally with "$") → row and column; false when it is not one.
 bool ParseCellAddress(const QString& text, int* row, int* column);
 // Excel's format grammar, as far as a wrong format would be refused: quotes
