@@ -185,7 +185,7 @@ bool COM::Open()
 bool COM::ApplyLineSettings()
 {
     // Built from zero, never read back first: raw 8-bit, no flow control,
-    // no character processing, reads never block in the driver.
+    // no character processing.
     struct termios2 tio{};
     tio.c_cflag = CS8 | CREAD | CLOCAL;
     switch (static_cast<uint8_t>(Parity)) {
@@ -208,7 +208,9 @@ bool COM::ApplyLineSettings()
     tio.c_cflag |= code;
     tio.c_ispeed = baud;
     tio.c_ospeed = baud;
-    tio.c_cc[VMIN] = 0;
+    // With O_NONBLOCK a minimum of 1 makes "no data yet" EAGAIN, so that a
+    // read of 0 bytes can only mean a hang-up.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (ioctl(Handle, TCSETS2, &tio) != 0)
         return false;
