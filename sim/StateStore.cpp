@@ -1,5 +1,7 @@
 #include "StateStore.h"
 
+#include "StandModel.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +122,34 @@ bool StateStore::AppendEventLine(const std::string& line) const
     std::string l = line + "\n";
     bool ok = WriteAll(fd, reinterpret_cast<const uint8_t*>(l.data()), l.size());
     return (::close(fd) == 0) && ok;
+}
+
+bool AttachStore(StandModel& model, const StateStore& store, std::optional<uint8_t> standOverride, std::string* err)
+{
+    std::vector<uint8_t> eprom = model.Eprom(), flash = model.Flash();
+    bool haveEprom = false, haveFlash = false;
+    if (!store.Prepare(err) || !store.LoadEprom(eprom, &haveEprom, err) || !store.LoadFlash(flash, &haveFlash, err))
+        return false;
+    if (standOverride)
+        eprom[eprom::kStandNumber] = *standOverride;
+    model.SetEprom(eprom);
+    model.SetFlash(flash);
+    if (!store.SaveEprom(model.Eprom()) || (!haveFlash && !store.SaveFlash(model.Flash()))) {
+        *err = "cannot write to " + store.Dir();
+        return false;
+    }
+    const StateStore* s = &store;
+    StandModel* m = &model;
+    // A failed write is told but does not stop the stand: the PC's exchange still works.
+    model.onEpromChanged = [s, m] {
+        if (!s->SaveEprom(m->Eprom()))
+            std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("eprom.bin").c_str());
+    };
+    model.onFlashChanged = [s, m] {
+        if (!s->SaveFlash(m->Flash()))
+            std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("flash.bin").c_str());
+    };
+    return true;
 }
 
 } // namespace standsim

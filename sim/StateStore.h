@@ -3,6 +3,7 @@
 // a test can read them: eprom.bin (256 bytes), flash.bin (65536 bytes), and
 // events.log, one line per status reply that carried an event.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,13 @@ private:
 
     std::string dir_;
 };
+
+class StandModel;
+
+// Gives the model the memories kept in the store (a missing file keeps the model's
+// own), writes both files so that they exist from the start, and hooks the model so
+// that every later change is written through. standOverride, when given, replaces
+// the stand number at EPROM 10h even in a kept EPROM. The store must outlive the model's use.
+bool AttachStore(StandModel& model, const StateStore& store, std::optional<uint8_t> standOverride, std::string* err);
 
 } // namespace standsim

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 using namespace standsim;
 
@@ -58,30 +59,11 @@ int main(int argc, char** argv)
     std::unique_ptr<StateStore> store;
     if (!opt.stateDir.empty()) {
         store = std::make_unique<StateStore>(opt.stateDir);
-        std::vector<uint8_t> eprom = model.Eprom(), flash = model.Flash();
-        bool haveEprom = false, haveFlash = false;
-        if (!store->Prepare(&err) || !store->LoadEprom(eprom, &haveEprom, &err) ||
-            !store->LoadFlash(flash, &haveFlash, &err)) {
+        const auto standOverride = opt.standGiven ? std::optional<uint8_t>(opt.model.stand) : std::nullopt;
+        if (!AttachStore(model, *store, standOverride, &err)) {
             std::fprintf(stderr, "stand-sim: %s\n", err.c_str());
             return 1;
         }
-        if (haveEprom && opt.standGiven)
-            eprom[eprom::kStandNumber] = opt.model.stand;
-        model.SetEprom(eprom);
-        model.SetFlash(flash);
-        if (!store->SaveEprom(model.Eprom()) || (!haveFlash && !store->SaveFlash(model.Flash()))) {
-            std::fprintf(stderr, "stand-sim: cannot write to %s\n", opt.stateDir.c_str());
-            return 1;
-        }
-        StateStore* s = store.get();
-        model.onEpromChanged = [s, &model] {
-            if (!s->SaveEprom(model.Eprom()))
-                std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("eprom.bin").c_str());
-        };
-        model.onFlashChanged = [s, &model] {
-            if (!s->SaveFlash(model.Flash()))
-                std::fprintf(stderr, "stand-sim: cannot write %s\n", s->Path("flash.bin").c_str());
-        };
     }
 
     const bool verbose = Verbose();
