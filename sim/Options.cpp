@@ -61,6 +61,8 @@ Test hooks of the serial write ('A', then 'a'): the result is 1 (in progress)
 for 300 ms, then 2 (written: the board holds the number); number 0 gives 3
 (failed) after 300 ms; number 65535 stays at 1 for ever; year 0xEE (238) gives 0
 after 300 ms.
+
+STAND_SIM_LOG=1 in the environment traces frames and events on stderr.
 )";
 }
 

@@ -99,7 +99,14 @@ bool PtyServer::Flush(int64_t nowUs)
         if (w < 0) {
             if (errno == EINTR)
                 continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK; // the line is full: wait for room
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return false;
+            // Nobody reads the line and its buffer is full: like a real line, the
+            // bytes are lost rather than kept to surprise a later exchange.
+            while (!queue_.empty() && queue_.front().dueUs <= nowUs)
+                queue_.pop_front();
+            written_ = 0;
+            return true;
         }
         size_t left = static_cast<size_t>(w);
         while (left > 0 && !queue_.empty()) {
@@ -138,8 +145,6 @@ bool PtyServer::Run(Responder& responder, volatile std::sig_atomic_t* stop, std:
         timespec* tp = nullptr;
         if (!queue_.empty()) {
             const int64_t wait = std::max<int64_t>(queue_.front().dueUs - now, 0);
-            if (wait == 0)
-                p.events |= POLLOUT; // due but the line was full
             timeout.tv_sec = static_cast<time_t>(wait / 1'000'000);
             timeout.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
             tp = &timeout;

@@ -29,6 +29,8 @@ std::vector<OutChunk> Responder::Feed(const uint8_t* data, size_t n, int64_t now
         FaultedReply f = faults_.Apply(*reply);
         if (frame.bytes[0] == 'S' && reply->size() == 13 && (*reply)[11] != 0 && events_)
             events_(EventLine(StatusReply::Decode(*reply), f.kind != FaultKind::None));
+        if (onExchange)
+            onExchange(frame.bytes, f);
         if (f.bytes.empty())
             continue;
         if (!pace_) {

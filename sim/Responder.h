@@ -35,6 +35,9 @@ public:
 
     const FrameReader& Reader() const { return reader_; }
 
+    // Told of every answered frame and what went on the line for it (tracing).
+    std::function<void(const Bytes& frame, const FaultedReply& reply)> onExchange;
+
 private:
     StandModel& model_;
     FrameReader reader_;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sys/prctl.h>
 
 using namespace standsim;
 
@@ -78,6 +79,15 @@ int main(int argc, char** argv)
         };
     }
     Responder responder(model, opt.faults, opt.model.seed, opt.pace, sink);
+    if (verbose) {
+        responder.onExchange = [](const Bytes& frame, const FaultedReply& reply) {
+            std::fprintf(stderr, "stand-sim: %c -> %zu bytes%s%s\n", frame[0], reply.bytes.size(),
+                         reply.kind == FaultKind::None ? "" : ", fault: ", reply.kind == FaultKind::None ? "" : FaultName(reply.kind));
+        };
+    }
+    // Byte-rate pacing wants wake-ups close to the microseconds asked for.
+    if (opt.pace)
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 
     PtyServer server;
     if (!server.Open(opt.link, &err)) {

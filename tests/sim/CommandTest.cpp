@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -23,8 +25,12 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs stand-sim to its end (only for runs that end by themselves).
-Outcome RunSim(const std::vector<std::string>& args)
+struct Child {
+    pid_t pid = -1;
+    int out = -1, err = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args)
 {
     int o[2], e[2];
     if (pipe(o) != 0 || pipe(e) != 0)
@@ -46,8 +52,14 @@ Outcome RunSim(const std::vector<std::string>& args)
     }
     close(o[1]);
     close(e[1]);
+    return {pid, o[0], e[0]};
+}
+
+// Reads both pipes to their end, then reaps the child.
+Outcome Finish(Child c)
+{
     Outcome r;
-    pollfd p[2] = {{o[0], POLLIN, 0}, {e[0], POLLIN, 0}};
+    pollfd p[2] = {{c.out, POLLIN, 0}, {c.err, POLLIN, 0}};
     int open = 2;
     while (open > 0 && poll(p, 2, 10000) > 0) {
         for (int i = 0; i < 2; ++i) {
@@ -65,9 +77,26 @@ Outcome RunSim(const std::vector<std::string>& args)
         }
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(c.pid, &status, 0);
     r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// Runs stand-sim to its end (only for runs that end by themselves).
+Outcome RunSim(const std::vector<std::string>& args) { return Finish(Spawn(args)); }
+
+// Reads stdout up to the first newline.
+std::string FirstLine(int fd)
+{
+    std::string line;
+    char ch;
+    while (line.find('\n') == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 10000) <= 0 || read(fd, &ch, 1) != 1)
+            break;
+        line += ch;
+    }
+    return line;
 }
 
 // The program's end of the line, opened through the link.
@@ -144,6 +173,43 @@ TEST(StandSimCommand, AnswersOverThePseudoTerminalUntilSigterm)
     }
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "link left behind";
+}
+
+TEST(StandSimCommand, PrintsOneReadyLineAndEndsCleanlyOnEitherSignal)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        TempDir dir;
+        const std::string link = dir.file("ttyStand");
+        Child c = Spawn({"--link", link, "--scenario", "production"});
+        ASSERT_GT(c.pid, 0);
+        const std::string line = FirstLine(c.out);
+        char target[256] = {};
+        ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(line, "stand-sim: ready " + std::string(target) + "\n");
+        kill(c.pid, sig);
+        const Outcome r = Finish(c);
+        EXPECT_EQ(r.exit, 0) << sig;
+        EXPECT_EQ(r.out, "") << "nothing after the ready line";
+        EXPECT_EQ(r.err, "") << "quiet by default";
+        struct stat st{};
+        EXPECT_NE(lstat(link.c_str(), &st), 0) << "link left behind";
+    }
+}
+
+TEST(StandSimCommand, PacedAndLateRepliesArriveWhole)
+{
+    TempDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start(dir.file("COM1"), {"--pace", "--faults", "late=1,after=1"}));
+    Port port(dir.file("COM1"));
+    ASSERT_TRUE(port.ok());
+    const Bytes block = port.Exchange(Cmd({'f', 0x00, 0x80}), 33);
+    EXPECT_EQ(block, Cmd(Bytes(32, 0xFF)));
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Hex(port.Exchange(Cmd({'N'}), 3)), "01 02 FD");
+    // Late means after the program's 500 ms time-out has passed.
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(690));
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(StandSimCommand, ReplacesOnlyASymlink)
