@@ -12,13 +12,11 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,40 +81,6 @@ tcflag_t BaudCode(uint32_t baud)
     default: return BOTHER;
     }
 }
-
-// A write to a vanished peer of some device kinds raises SIGPIPE; it is
-// blocked around the call and a signal this call caused is taken back.
-class SigPipeGuard {
-public:
-    SigPipeGuard()
-    {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
-    }
-    ~SigPipeGuard()
-    {
-        if (!wasPending_) {
-            sigset_t pending;
-            sigemptyset(&pending);
-            sigpending(&pending);
-            if (sigismember(&pending, SIGPIPE) == 1) {
-                timespec zero{0, 0};
-                sigtimedwait(&pipe_, nullptr, &zero);
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-    }
-
-private:
-    sigset_t pipe_;
-    sigset_t old_;
-    bool wasPending_ = false;
-};
 
 }  // namespace
 
@@ -295,7 +259,8 @@ bool COM::DriverWrite(const void* buffer, uint32_t count, uint32_t& written)
     written = 0;
     if (count == 0)
         return true;
-    SigPipeGuard guard;
+    // Open takes terminals only (anything else refuses the line settings),
+    // and a terminal reports a vanished peer as EIO, never by SIGPIPE.
     const int64_t deadline = NowNs() + (static_cast<int64_t>(appliedMultiplier_) * count + appliedConstant_) * kMs;
     const auto* p = static_cast<const uint8_t*>(buffer);
     while (written < count) {
@@ -327,7 +292,16 @@ bool COM::DriverRead(void* buffer, uint32_t count, uint32_t& got)
     const int64_t total = start + (static_cast<int64_t>(appliedMultiplier_) * count + c) * kMs;
     int64_t lastByte = 0;
     auto* p = static_cast<uint8_t*>(buffer);
+    // Wait first: right after a command the reply is not there yet, and a
+    // read that would only say so costs a call per exchange.
     for (;;) {
+        // The interval limit runs from the latest byte, once one has come.
+        int64_t deadline = total;
+        if (got > 0 && c > 0 && lastByte + c * kMs < deadline)
+            deadline = lastByte + c * kMs;
+        Wait w = WaitFor(Handle, POLLIN, deadline);
+        if (w == Wait::Failed)
+            return false;
         ssize_t n = ::read(Handle, p + got, count - got);
         if (n > 0) {
             got += static_cast<uint32_t>(n);
@@ -338,19 +312,10 @@ bool COM::DriverRead(void* buffer, uint32_t count, uint32_t& got)
         }
         if (n == 0)
             return false;  // hung up
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN)
+        if (errno != EINTR && errno != EAGAIN)
             return false;
-        // The interval limit runs from the latest byte, once one has come.
-        int64_t deadline = total;
-        if (got > 0 && c > 0 && lastByte + c * kMs < deadline)
-            deadline = lastByte + c * kMs;
-        Wait w = WaitFor(Handle, POLLIN, deadline);
         if (w == Wait::TimedOut)
             return true;
-        if (w == Wait::Failed)
-            return false;
     }
 }
 

@@ -1,0 +1,300 @@
+// Firmware upload through the serial channel and the stand protocol:
+// 1024 WriteFlashBlock exchanges (32 KiB at 8000h..FFFFh) against stand-sim.
+//   paced:   ratio to the wire time of 115200 baud (69 bytes a block, 10 bits a byte), goal <= 1.10
+//   unpaced: ratio to a bare pseudo-terminal round trip of the same byte counts
+//            (36 bytes out, 33 back) measured in this run, goal <= 1.5
+//   channel alone: the unpaced uploads against a minimal stand on a thread,
+//            the program's own share of the unpaced ratio
+// usage: protocol_bench [path/to/stand-sim]   (default: beside this program, or ../sim/)
+#include "link/COM.h"
+#include "link/StandProtocol.h"
+#include "store/Func.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kBlocks = 1024;
+constexpr int kRuns = 3;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+std::string SelfDir()
+{
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return ".";
+    std::string p(buf, static_cast<size_t>(n));
+    return p.substr(0, p.rfind('/'));
+}
+
+std::string FindSim(int argc, char** argv)
+{
+    if (argc > 1)
+        return argv[1];
+    const std::string dir = SelfDir();
+    for (const std::string& p : {dir + "/stand-sim", dir + "/../sim/stand-sim"})
+        if (access(p.c_str(), X_OK) == 0)
+            return p;
+    return {};
+}
+
+// stand-sim as a child; ready once it printed its "ready" line.
+class Sim {
+public:
+    bool Start(const std::string& exe, const std::string& link, bool pace)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<const char*> args{exe.c_str(), "--link", link.c_str()};
+            if (pace)
+                args.push_back("--pace");
+            args.push_back(nullptr);
+            execv(exe.c_str(), const_cast<char* const*>(args.data()));
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+        std::string got;
+        while (got.find('\n') == std::string::npos) {
+            pollfd p{out_, POLLIN, 0};
+            char buf[256];
+            ssize_t n = 0;
+            if (poll(&p, 1, 10000) <= 0 || (n = read(out_, buf, sizeof buf)) <= 0)
+                return false;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got.find("ready") != std::string::npos;
+    }
+    ~Sim()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0)
+            close(out_);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+// Seconds for the whole image, or a negative value when a block failed.
+double Upload(const std::string& simExe, const std::string& dir, bool pace, const std::vector<uint8_t>& image)
+{
+    Sim sim;
+    if (!sim.Start(simExe, dir + "COM1", pace)) {
+        std::fprintf(stderr, "stand-sim did not start\n");
+        return -1;
+    }
+    COM com;
+    com.Port = 0;
+    com.BaudIndex = 11;
+    com.Parity = 0;
+    com.StopBits = 0;
+    com.SetTimeout(500);
+    if (!com.Open()) {
+        std::fprintf(stderr, "the port did not open\n");
+        return -1;
+    }
+    StandLink link(com);
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kBlocks; ++i) {
+        if (!link.WriteFlashBlock(static_cast<uint16_t>(0x8000 + 32 * i), image.data() + 32 * i)) {
+            std::fprintf(stderr, "block %d failed\n", i);
+            return -1;
+        }
+    }
+    const double s = Seconds(t0);
+    com.Close();
+    return s;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+bool ReadAll(int fd, uint8_t* p, size_t n)
+{
+    while (n > 0) {
+        pollfd pf{fd, POLLIN, 0};
+        if (poll(&pf, 1, 2000) <= 0)
+            return false;
+        ssize_t r = read(fd, p, n);
+        if (r < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (r <= 0)
+            return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+// The floor: 36 bytes out through a raw pseudo-terminal and 33 back from an
+// echoing peer, with nothing else in the way.
+double BarePty()
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return -1;
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    if (slave < 0)
+        return -1;
+    termios tio{};
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+    std::thread peer([master] {
+        uint8_t in[36];
+        for (int i = 0; i < kBlocks; ++i) {
+            if (!ReadAll(master, in, sizeof in) || !WriteAll(master, in, 33))
+                return;
+        }
+    });
+    uint8_t out[36];
+    uint8_t back[33];
+    std::memset(out, 0x5A, sizeof out);
+    const auto t0 = Clock::now();
+    bool ok = true;
+    for (int i = 0; i < kBlocks && ok; ++i)
+        ok = WriteAll(slave, out, sizeof out) && ReadAll(slave, back, sizeof back);
+    const double s = Seconds(t0);
+    peer.join();
+    close(slave);
+    close(master);
+    return ok ? s : -1;
+}
+
+// The channel and protocol alone: the same uploads against a minimal stand
+// on a thread (it echoes the data and seals it), to tell the program's share
+// of the unpaced time from the simulator's.
+double UploadToEchoPeer(const std::string& dir, const std::vector<uint8_t>& image)
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return -1;
+    const std::string link = dir + "COM2";
+    unlink(link.c_str());
+    if (symlink(ptsname(master), link.c_str()) != 0)
+        return -1;
+    COM com;
+    com.Port = 1;
+    com.BaudIndex = 11;
+    com.Parity = 0;
+    com.StopBits = 0;
+    com.SetTimeout(500);
+    if (!com.Open())
+        return -1;
+    std::thread peer([master] {
+        uint8_t in[36];
+        uint8_t out[33];
+        for (int i = 0; i < kBlocks; ++i) {
+            if (!ReadAll(master, in, sizeof in))
+                return;
+            std::memcpy(out, in + 3, 32);
+            out[32] = static_cast<uint8_t>(0u - Checksum8(out, 32));
+            if (!WriteAll(master, out, sizeof out))
+                return;
+        }
+    });
+    StandLink standLink(com);
+    const auto t0 = Clock::now();
+    bool ok = true;
+    for (int i = 0; i < kBlocks && ok; ++i)
+        ok = standLink.WriteFlashBlock(static_cast<uint16_t>(0x8000 + 32 * i), image.data() + 32 * i);
+    const double s = Seconds(t0);
+    peer.join();
+    com.Close();
+    close(master);
+    unlink(link.c_str());
+    return ok ? s : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string simExe = FindSim(argc, argv);
+    if (simExe.empty()) {
+        std::fprintf(stderr, "stand-sim not found; give its path as the argument\n");
+        return 2;
+    }
+    char tmpl[] = "/tmp/protocol_bench.XXXXXX";
+    if (!mkdtemp(tmpl))
+        return 2;
+    const std::string dir = std::string(tmpl) + "/";
+    AppDataDir = dir;
+
+    std::vector<uint8_t> image(32 * kBlocks);
+    std::mt19937 rng(7);
+    for (auto& b : image)
+        b = static_cast<uint8_t>(rng());
+
+    const double wire = kBlocks * 69 * 10 / 115200.0;
+    double paced = 1e9, unpaced = 1e9, bare = 1e9, echo = 1e9;
+    for (int run = 0; run < kRuns; ++run) {
+        double p = Upload(simExe, dir, true, image);
+        double u = Upload(simExe, dir, false, image);
+        double b = BarePty();
+        double e = UploadToEchoPeer(dir, image);
+        if (p < 0 || u < 0 || b < 0 || e < 0) {
+            rmdir(tmpl);
+            return 1;
+        }
+        paced = std::min(paced, p);
+        unpaced = std::min(unpaced, u);
+        bare = std::min(bare, b);
+        echo = std::min(echo, e);
+    }
+    unlink((dir + "COM1").c_str());
+    rmdir(tmpl);
+
+    std::printf("protocol_bench: %d WriteFlashBlock exchanges (32 KiB at 8000h..FFFFh), best of %d runs\n", kBlocks,
+                kRuns);
+    std::printf("  paced:   %.3f s, wire time at 115200 baud %.3f s, ratio %.3f (goal <= 1.10)\n", paced, wire,
+                paced / wire);
+    std::printf("  unpaced: %.3f s, bare pseudo-terminal round trips %.3f s, ratio %.3f (goal <= 1.5)\n", unpaced,
+                bare, unpaced / bare);
+    std::printf("  channel alone (minimal stand on a thread in place of stand-sim): %.3f s, ratio to bare %.3f\n",
+                echo, echo / bare);
+    return 0;
+}
