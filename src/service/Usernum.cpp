@@ -3,20 +3,36 @@
 #include "link/StandProtocol.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
+const char* const Captions[] = {"Начальный серийный номер", "Последний серийный номер", "Выделено серийных номеров:"};
+
+// Tahoma 16 px. Another family is wider at that size and its captions would run
+// under the fields at 276, so it is taken a pixel smaller until they fit.
 QFont FormFont()
 {
     QFont font;
-    font.setFamily(QFontDatabase::families().contains(QStringLiteral("Tahoma"))
-                       ? QStringLiteral("Tahoma")
-                       : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    const bool tahoma = QFontDatabase::families().contains(QStringLiteral("Tahoma"));
+    font.setFamily(tahoma ? QStringLiteral("Tahoma") : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(16);
+    const int room = 276 - 40 - 6;
+    while (!tahoma && font.pixelSize() > 11) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const char* caption : Captions)
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(caption)));
+        if (widest <= room)
+            break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
     return font;
 }
 
@@ -63,15 +79,15 @@ TFSerNum::TFSerNum(QWidget* owner) : QDialog(owner)
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, 0, 535, 341 - 61);
 
-    Label1 = MakeLabel(Panel2, QStringLiteral("Начальный серийный номер"), 40, 64);
+    Label1 = MakeLabel(Panel2, QString::fromUtf8(Captions[0]), 40, 64);
     EditCurYear = MakeEdit(Panel2, 276, 60, 37);
     Label2 = MakeLabel(Panel2, QStringLiteral("-"), 319, 64);
     EditCurNum = MakeEdit(Panel2, 331, 60, 57);
-    Label3 = MakeLabel(Panel2, QStringLiteral("Последний серийный номер"), 40, 116);
+    Label3 = MakeLabel(Panel2, QString::fromUtf8(Captions[1]), 40, 116);
     EditLastYear = MakeEdit(Panel2, 276, 112, 37);
     Label4 = MakeLabel(Panel2, QStringLiteral("-"), 319, 116);
     EditLastNum = MakeEdit(Panel2, 331, 112, 57);
-    Label9 = MakeLabel(Panel2, QStringLiteral("Выделено серийных номеров:"), 40, 196);
+    Label9 = MakeLabel(Panel2, QString::fromUtf8(Captions[2]), 40, 196);
     LabelQ = MakeLabel(Panel2, QStringLiteral("-----"), 276, 196);
     ButtonZeroQ = MakeButton(Panel2, QStringLiteral("Обнулить"), 341, 196, 116);
 
@@ -108,9 +124,12 @@ void TFSerNum::ButtonZeroQClick()
 
 void TFSerNum::showEvent(QShowEvent* event)
 {
+    // The whole window, frame included, over the middle of the owner's window.
     if (QWidget* owner = parentWidget()) {
-        const QPoint centre = owner->mapToGlobal(owner->rect().center());
-        move(centre - QPoint(width() / 2, height() / 2));
+        const QRect area = owner->isWindow() ? owner->frameGeometry()
+                                             : QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size());
+        const QSize frame = frameGeometry().size();
+        move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
     }
     QDialog::showEvent(event);
 }
