@@ -19,9 +19,13 @@ TFormPass::TFormPass(QWidget* owner)
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(60, 36, 289, 27);
-    Edit1->setEchoMode(QLineEdit::Password);
+    // White whatever the skin. The password character comes from the style
+    // sheet, read when the echo mode is set, so the sheet goes first.
+    Edit1->ensurePolished();
     Edit1->setStyleSheet(QStringLiteral("QLineEdit { background-color: #FFFFFF; color: #000000;"
+                                        " selection-background-color: #3875D7; selection-color: #FFFFFF;"
                                         " lineedit-password-character: 42; }"));
+    Edit1->setEchoMode(QLineEdit::Password);
     Edit1->installEventFilter(this);
     connect(Edit1, &QLineEdit::textChanged, this, &TFormPass::Edit1Change);
     Edit1->setFocus();
