@@ -25,8 +25,12 @@ ExcelCell& ExcelSheet::At(int row, int column)
     if (row > RowCount())
         rows_.resize(row);
     auto& cells = rows_[row - 1];
-    if (column > static_cast<int>(cells.size()))
+    if (column > static_cast<int>(cells.size())) {
+        // Rows of a table are alike: make room for as many cells as the row above.
+        if (cells.capacity() < static_cast<size_t>(column) && row > 1)
+            cells.reserve(std::max<size_t>(column, rows_[row - 2].size()));
         cells.resize(column);
+    }
     return cells[column - 1];
 }
 
@@ -151,7 +155,7 @@ double FitWidth(const QString& text)
     if (longest == 0)
         return 0;
     // Letters run wider than the digits the unit is measured in.
-    return std::min(255.0, std::ceil(longest * 1.15) + 2.0);
+    return std::min(255.0, std::ceil(longest * 1.15) + 1.0);
 }
 
 bool IsKnownBorder(int weight, int lineStyle)
