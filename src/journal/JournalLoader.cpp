@@ -10,17 +10,25 @@ int ParseJournalLine(const char* line, std::array<QString, 7>& fields)
 {
     for (QString& f : fields)
         f.clear();
+    // Field bounds first, then one conversion of the text they span: a
+    // Windows-1251 byte is one character, so the bounds carry over.
+    std::array<std::pair<int, int>, 7> bounds{};
     int taken = 0;
-    const char* start = line;
+    int start = 0;
     while (taken < static_cast<int>(fields.size())) {
-        const char* p = start;
-        while (*p != '\0' && *p != '\r' && *p != ';')
+        int p = start;
+        while (line[p] != '\0' && line[p] != '\r' && line[p] != ';')
             ++p;
-        if (*p != ';')
+        if (line[p] != ';')
             break;
-        fields[taken++] = FromCp1251(std::string(start, p));
+        bounds[taken++] = {start, p};
         start = p + 1;
     }
+    if (taken == 0)
+        return 0;
+    const QString text = FromCp1251(std::string(line, static_cast<size_t>(bounds[taken - 1].second)));
+    for (int i = 0; i < taken; ++i)
+        fields[i] = text.mid(bounds[i].first, bounds[i].second - bounds[i].first);
     return taken;
 }
 
