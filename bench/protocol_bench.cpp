@@ -5,6 +5,9 @@
 //            (36 bytes out, 33 back) measured in this run, goal <= 1.5
 //   channel alone: the unpaced uploads against a minimal stand on a thread,
 //            the program's own share of the unpaced ratio
+//   plain calls: the same frames against stand-sim with bare write/read, the
+//            floor the simulator and the scheduler allow; the last line gives
+//            the program's time over that floor
 // usage: protocol_bench [path/to/stand-sim]   (default: beside this program, or ../sim/)
 #include "link/COM.h"
 #include "link/StandProtocol.h"
@@ -204,6 +207,38 @@ double BarePty()
     return ok ? s : -1;
 }
 
+// The floor the simulator allows: the same frames written and read back with
+// plain calls on the raw terminal, no channel and no protocol code.
+double BareClientToSim(const std::string& simExe, const std::string& dir, bool pace, const std::vector<uint8_t>& image)
+{
+    Sim sim;
+    if (!sim.Start(simExe, dir + "COM1", pace))
+        return -1;
+    int fd = open((dir + "COM1").c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    uint8_t frame[36];
+    uint8_t reply[33];
+    const auto t0 = Clock::now();
+    bool ok = true;
+    for (int i = 0; i < kBlocks && ok; ++i) {
+        const uint16_t at = static_cast<uint16_t>(0x8000 + 32 * i);
+        frame[0] = 'F';
+        frame[1] = static_cast<uint8_t>(at);
+        frame[2] = static_cast<uint8_t>(at >> 8);
+        std::memcpy(frame + 3, image.data() + 32 * i, 32);
+        frame[35] = static_cast<uint8_t>(0u - Checksum8(frame, 35));
+        ok = WriteAll(fd, frame, sizeof frame) && ReadAll(fd, reply, sizeof reply);
+    }
+    const double s = Seconds(t0);
+    close(fd);
+    return ok ? s : -1;
+}
+
 // The channel and protocol alone: the same uploads against a minimal stand
 // on a thread (it echoes the data and seals it), to tell the program's share
 // of the unpaced time from the simulator's.
@@ -270,13 +305,15 @@ int main(int argc, char** argv)
         b = static_cast<uint8_t>(rng());
 
     const double wire = kBlocks * 69 * 10 / 115200.0;
-    double paced = 1e9, unpaced = 1e9, bare = 1e9, echo = 1e9;
+    double paced = 1e9, unpaced = 1e9, bare = 1e9, echo = 1e9, floorPaced = 1e9, floorUnpaced = 1e9;
     for (int run = 0; run < kRuns; ++run) {
         double p = Upload(simExe, dir, true, image);
         double u = Upload(simExe, dir, false, image);
         double b = BarePty();
         double e = UploadToEchoPeer(dir, image);
-        if (p < 0 || u < 0 || b < 0 || e < 0) {
+        double fp = BareClientToSim(simExe, dir, true, image);
+        double fu = BareClientToSim(simExe, dir, false, image);
+        if (p < 0 || u < 0 || b < 0 || e < 0 || fp < 0 || fu < 0) {
             rmdir(tmpl);
             return 1;
         }
@@ -284,6 +321,8 @@ int main(int argc, char** argv)
         unpaced = std::min(unpaced, u);
         bare = std::min(bare, b);
         echo = std::min(echo, e);
+        floorPaced = std::min(floorPaced, fp);
+        floorUnpaced = std::min(floorUnpaced, fu);
     }
     unlink((dir + "COM1").c_str());
     rmdir(tmpl);
@@ -296,5 +335,9 @@ int main(int argc, char** argv)
                 bare, unpaced / bare);
     std::printf("  channel alone (minimal stand on a thread in place of stand-sim): %.3f s, ratio to bare %.3f\n",
                 echo, echo / bare);
+    std::printf("  plain calls against stand-sim: paced %.3f s (ratio to wire %.3f), unpaced %.3f s (ratio to bare %.3f)\n",
+                floorPaced, floorPaced / wire, floorUnpaced, floorUnpaced / bare);
+    std::printf("  channel and protocol over plain calls, same simulator: paced %.3f, unpaced %.3f\n",
+                paced / floorPaced, unpaced / floorUnpaced);
     return 0;
 }

@@ -167,6 +167,10 @@ bool COM::ApplyLineSettings()
     case 2: tio.c_cflag |= CSTOPB; break;
     default: return false;  // one and a half stop bits exist only with 5 data bits
     }
+    // An index past the table would read outside it; the driver would refuse
+    // such a rate anyway.
+    if (BaudIndex >= sizeof BaudTable / sizeof BaudTable[0])
+        return false;
     uint32_t baud = BaudTable[BaudIndex];
     tcflag_t code = BaudCode(baud);
     tio.c_cflag |= code;

@@ -75,6 +75,11 @@ TEST(ComPort, DevicePathMapping)
     com.StopBits = 0;
     EXPECT_FALSE(com.Open());
     EXPECT_EQ(com.Handle, -1);
+    // Something that is not a terminal does not take line settings.
+    pty.Dir().write("COM6", "not a port");
+    com.Port = 5;
+    EXPECT_FALSE(com.Open());
+    EXPECT_EQ(com.Handle, -1);
 
     COM ten;
     pty.Configure(ten);
@@ -235,6 +240,10 @@ TEST(ComPort, OpenCloseAndTimeOutStates)
     EXPECT_FALSE(com.Open());
     EXPECT_FALSE(com.IsOpen());
     com.Parity = 0;
+    com.BaudIndex = 12;  // past the table
+    EXPECT_FALSE(com.Open());
+    EXPECT_FALSE(com.IsOpen());
+    com.BaudIndex = 11;
     EXPECT_TRUE(com.Open());
 }
 
