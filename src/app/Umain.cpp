@@ -246,6 +246,7 @@ void TMainZorvaForm::BuildStatusPanel()
     box->addWidget(LabelLastSerNum, 0, 1);
     box->addWidget(MakeLabel(QStringLiteral("Ток, мкА:"), GroupBox1), 1, 0);
     box->addWidget(LabelLastTok, 1, 1);
+    GroupBox1->setMinimumWidth(230);
     grid->addWidget(GroupBox1, 1, 3, 2, 1);
     grid->setColumnStretch(1, 1);
 }
@@ -452,6 +453,11 @@ void TMainZorvaForm::Timer1Timer()
         return;
     }
     ButtonWriteSN->setEnabled(WriteSerialEnabled(false, standStatus_, standInfo_));
+    // Entries that wait for a held journal file go in as soon as it is free.
+    if (journal_ && journal_->PendingCount() > 0) {
+        journal_->Flush();
+        ShowJournalWarning();
+    }
 
     if (!standInfoKnown_ && !QueryStandInfo()) {
         ShowPollFailure(QStringLiteral("Стенд недоступен..."));

@@ -1,6 +1,7 @@
 // The operator's workflow end to end over a pseudo-terminal: the simulator's
 // production scenario, the poll, the journal file and grid, automatic labels.
 #include "app/AppFixture.h"
+#include "app/ProductionSupport.h"
 #include "journal/JournalGrid.h"
 #include "journal/Ulogform.h"
 #include "platform/Text.h"
@@ -8,92 +9,13 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
-#include <chrono>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
-namespace {
 
-std::vector<std::string> Lines(const std::string& bytes, const std::string& sep)
-{
-    std::vector<std::string> out;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find(sep, pos);
-        if (end == std::string::npos)
-            end = bytes.size();
-        out.push_back(bytes.substr(pos, end - pos));
-        pos = end + sep.size();
-    }
-    return out;
-}
-
-struct SimEvent {
-    int events;
-    std::string serial;
-    int state;
-    int microamps;
-    bool intact;
-};
-
-std::vector<SimEvent> ReadSimEvents(const std::string& text)
-{
-    std::vector<SimEvent> out;
-    for (const std::string& line : Lines(text, "\n")) {
-        std::istringstream in(line);
-        std::string hex, serial, kind;
-        int state = 0, microamps = 0;
-        if (in >> hex >> serial >> state >> microamps >> kind)
-            out.push_back({std::stoi(hex, nullptr, 16), serial, state, microamps, kind == "intact"});
-    }
-    return out;
-}
-
-// The journal lines one status reply's events give, in the writer's order.
-std::vector<std::string> ExpectedFields(const SimEvent& e, int stand)
-{
-    std::vector<std::string> out;
-    auto line = [&](const QString& action, const QString& result) {
-        return e.serial + ";" + ToCp1251(action) + ";" + std::to_string(e.microamps) + ";" + ToCp1251(result) + ";" +
-               std::to_string(stand) + ";";
-    };
-    if (e.events & 0x01)
-        out.push_back(line((e.events & 0x04) ? "Программирование" : "Повтор програм.", "OK"));
-    if (e.events & 0x02)
-        out.push_back(line("Программирование", "Ошибка " + QString::number(e.state)));
-    if (e.events & 0x08)
-        out.push_back(line("Тестирование", "OK"));
-    return out;
-}
-
-// Date and time are the writer's own; the rest of the line must match the stand's event.
-std::string WithoutDateTime(const std::string& line)
-{
-    size_t first = line.find(';');
-    size_t second = line.find(';', first + 1);
-    return line.substr(second + 1);
-}
-
-class CurrentDir {
-public:
-    explicit CurrentDir(const QString& dir) : old_(QDir::currentPath()) { QDir::setCurrent(dir); }
-    ~CurrentDir() { QDir::setCurrent(old_); }
-
-private:
-    QString old_;
-};
-
-void WriteLabelStandIn(const std::string& path, const std::string& record)
-{
-    std::ofstream out(path);
-    out << "#!/bin/sh\necho \"$(basename \"$0\") $*\" >> '" << record << "'\n";
-    out.close();
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-}
-
-}  // namespace
+using namespace production;
 
 TEST(Production, EveryEventBecomesOneJournalLineAndGridRowAndEachPassedBoardOneLabel)
 {
@@ -109,18 +31,7 @@ TEST(Production, EveryEventBecomesOneJournalLineAndGridRowAndEachPassedBoardOneL
     TMainZorvaForm& w = app.Open();
     w.mAutoPrint->setChecked(true);
 
-    // Poll as fast as the stand answers until it has passed four boards.
-    auto passed = [&] {
-        int n = 0;
-        for (const SimEvent& e : ReadSimEvents(work.read("events.log")))
-            n += (e.events & 0x08) ? 1 : 0;
-        return n;
-    };
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (passed() < 4 && std::chrono::steady_clock::now() < deadline)
-        app.Ticks(1);
-    app.Ticks(3);
-    ASSERT_GE(passed(), 4);
+    ASSERT_TRUE(PollUntilPassed(app, work, 4));
 
     std::vector<SimEvent> events = ReadSimEvents(work.read("events.log"));
     std::vector<std::string> expected;
@@ -161,4 +72,109 @@ TEST(Production, EveryEventBecomesOneJournalLineAndGridRowAndEachPassedBoardOneL
     std::sort(labels.begin(), labels.end());
     std::sort(expectedLabels.begin(), expectedLabels.end());
     EXPECT_EQ(labels, expectedLabels);
+}
+
+TEST(Production, RejectedRepliesNeverReachTheJournalAndTheDisplayRecovers)
+{
+    AppFixture app;
+    TempDir state;
+    // Lost and cut replies only: every faulted status reply is one the program must reject.
+    ASSERT_TRUE(app.StartSim({"--scenario", "production", "--cycle-ms", "1000", "--seed", "11", "--faults",
+                              "drop=0.2,truncate=0.2", "--state-dir", state.path()}));
+    TMainZorvaForm& w = app.Open();
+
+    int errors = 0, recoveries = 0;
+    bool inError = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (PassedBoards(state) < 4 && std::chrono::steady_clock::now() < deadline) {
+        app.Ticks(1);
+        bool error = w.PanelText(1) == QStringLiteral("Error");
+        if (error) {
+            ++errors;
+            EXPECT_EQ(w.LabelI->text(), QStringLiteral("-"));
+            EXPECT_EQ(w.LabelUnit->text(), QString());
+        } else if (inError) {
+            ++recoveries;
+            EXPECT_NE(w.LabelI->text(), QStringLiteral("-"));
+        }
+        inError = error;
+    }
+    app.Ticks(3);
+    ASSERT_GE(PassedBoards(state), 4);
+    EXPECT_GT(errors, 0);
+    EXPECT_GT(recoveries, 0);
+
+    std::vector<SimEvent> events = ReadSimEvents(state.read("events.log"));
+    ASSERT_TRUE(std::any_of(events.begin(), events.end(), [](const SimEvent& e) { return !e.intact; }))
+        << "the seed gave no faulted event reply; the test shows nothing";
+    EXPECT_EQ(JournalWithoutDateTime(app.data.read("StendZorva.log")), ExpectedJournal(events, 1));
+}
+
+namespace {
+
+// Another program holds the journal file open without sharing until Release().
+class JournalHolder {
+public:
+    explicit JournalHolder(const std::string& path)
+    {
+        int ready[2];
+        EXPECT_EQ(pipe(release_), 0);
+        EXPECT_EQ(pipe(ready), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+            flock(fd, LOCK_EX);
+            char c = 1;
+            (void)!write(ready[1], &c, 1);
+            (void)!read(release_[0], &c, 1);
+            _exit(0);
+        }
+        char c;
+        EXPECT_EQ(read(ready[0], &c, 1), 1);
+        close(ready[0]);
+        close(ready[1]);
+    }
+    void Release()
+    {
+        if (pid_ <= 0)
+            return;
+        char c = 1;
+        (void)!write(release_[1], &c, 1);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    ~JournalHolder() { Release(); }
+
+private:
+    pid_t pid_ = -1;
+    int release_[2] = {-1, -1};
+};
+
+}  // namespace
+
+TEST(Production, EntriesWaitForALockedJournalAndLandInOrderAcrossARestart)
+{
+    AppFixture app;
+    TempDir state;
+    ASSERT_TRUE(app.StartSim({"--scenario", "production", "--cycle-ms", "1000", "--seed", "3", "--state-dir",
+                              state.path()}));
+    TMainZorvaForm& w = app.Open();
+    ASSERT_TRUE(PollUntilPassed(app, state, 1));
+    {
+        JournalHolder holder(app.data.file("StendZorva.log"));
+        ASSERT_TRUE(PollUntilPassed(app, state, 3));
+        EXPECT_TRUE(w.JournalWarning()->isVisible() || !w.JournalWarning()->isHidden());
+        EXPECT_TRUE(w.JournalWarning()->text().startsWith(QStringLiteral("Журнал занят")))
+            << w.JournalWarning()->text().toStdString();
+        // Close while the file is still held: nothing may be lost.
+        app.Close();
+        holder.Release();
+    }
+    app.sim.Stop();
+    TMainZorvaForm& again = app.Open();
+    EXPECT_TRUE(again.JournalWarning()->text().isEmpty());
+    app.Close();
+
+    EXPECT_EQ(JournalWithoutDateTime(app.data.read("StendZorva.log")),
+              ExpectedJournal(ReadSimEvents(state.read("events.log")), 1));
 }
