@@ -8,8 +8,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TMessageForm* MessageForm = nullptr;
-
 TMessageForm::TMessageForm(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {

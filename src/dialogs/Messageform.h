@@ -28,5 +28,3 @@ private:
     bool FormKeyDown(int key);
     void sBitBtnClick();
 };
-
-extern TMessageForm* MessageForm;

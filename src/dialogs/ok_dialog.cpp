@@ -7,8 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-TFOkDialog* FOkDialog = nullptr;
-
 namespace {
 constexpr int ButtonPanelHeight = 58;
 }

@@ -29,5 +29,3 @@ protected:
 private:
     void FormResize();
 };
-
-extern TFOkDialog* FOkDialog;
