@@ -56,7 +56,13 @@ void DrawFixedSection(QPainter& painter, const QRect& section, const QString& te
 // The header row and the number column: fixed cells that never scroll away.
 class FixedHeader : public QHeaderView {
 public:
-    using QHeaderView::QHeaderView;
+    // The grid's font is given, not inherited: a skin's style sheet on the
+    // header would otherwise choose it.
+    FixedHeader(Qt::Orientation orientation, const QFont& gridFont, QWidget* parent)
+        : QHeaderView(orientation, parent)
+        , gridFont_(gridFont)
+    {
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override
@@ -80,8 +86,11 @@ protected:
         if (!rect.isValid() || !model())
             return;
         const QString text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
-        DrawFixedSection(*painter, rect, text, font());
+        DrawFixedSection(*painter, rect, text, gridFont_);
     }
+
+private:
+    QFont gridFont_;
 };
 
 }  // namespace
@@ -185,7 +194,7 @@ void JournalCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
                                 const QModelIndex& index) const
 {
     DrawJournalCell(*painter, option.rect, index.data(Qt::DisplayRole).toString(), false,
-                    option.state.testFlag(QStyle::State_Selected), option.font);
+                    option.state.testFlag(QStyle::State_Selected), gridFont_);
 }
 
 // ---- window --------------------------------------------------------------------
@@ -203,15 +212,17 @@ TLogForm::TLogForm(QWidget* owner)
     gridFont.setStyleHint(QFont::SansSerif);
     gridFont.setPixelSize(11);
     setFont(gridFont);
+    gridFont_ = gridFont;
 
     model_ = new JournalModel(grid_, this);
 
     StringGrid1 = new QTableView(this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setHorizontalHeader(new FixedHeader(Qt::Horizontal, StringGrid1));
-    StringGrid1->setVerticalHeader(new FixedHeader(Qt::Vertical, StringGrid1));
+    StringGrid1->setFont(gridFont);
+    StringGrid1->setHorizontalHeader(new FixedHeader(Qt::Horizontal, gridFont, StringGrid1));
+    StringGrid1->setVerticalHeader(new FixedHeader(Qt::Vertical, gridFont, StringGrid1));
     StringGrid1->setModel(model_);
-    StringGrid1->setItemDelegate(new JournalCellDelegate(StringGrid1));
+    StringGrid1->setItemDelegate(new JournalCellDelegate(gridFont, StringGrid1));
     StringGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #C0C0C0; gridline-color: #808080; }"));
     StringGrid1->setShowGrid(true);
     StringGrid1->setGridStyle(Qt::SolidLine);
@@ -274,7 +285,7 @@ TLogForm::TLogForm(QWidget* owner)
         FormResize();
     });
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (JournalNumberColumnWidth(font(), grid_.RowCount() - 1) != numberWidth_)
+        if (JournalNumberColumnWidth(gridFont_, grid_.RowCount() - 1) != numberWidth_)
             FormResize();
     });
 
@@ -306,7 +317,7 @@ void TLogForm::FormResize()
     QScrollBar* bar = StringGrid1->verticalScrollBar();
     const int client = StringGrid1->contentsRect().width() -
                        (bar->isVisibleTo(StringGrid1) ? bar->sizeHint().width() : 0);
-    numberWidth_ = JournalNumberColumnWidth(font(), grid_.RowCount() - 1);
+    numberWidth_ = JournalNumberColumnWidth(gridFont_, grid_.RowCount() - 1);
     const auto widths = JournalColumnWidths(client, numberWidth_);
     side->setFixedWidth(widths[0] + 1);
     QHeaderView* top = StringGrid1->horizontalHeader();
@@ -387,7 +398,7 @@ bool TLogForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Paint) {
         auto* corner = static_cast<QWidget*>(watched);
         QPainter painter(corner);
-        DrawFixedSection(painter, corner->rect(), grid_.Cell(0, 0), font());
+        DrawFixedSection(painter, corner->rect(), grid_.Cell(0, 0), gridFont_);
         return true;
     }
     return QWidget::eventFilter(watched, event);

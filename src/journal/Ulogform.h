@@ -69,9 +69,16 @@ private:
 
 class JournalCellDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    JournalCellDelegate(const QFont& gridFont, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , gridFont_(gridFont)
+    {
+    }
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+private:
+    QFont gridFont_;
 };
 
 class TLogForm : public QWidget {
@@ -104,6 +111,7 @@ public:
     int SelectedRow() const;     // grid row of the selection, 0 when none
     void SelectRow(int row);     // grid row >= 1
     int ColumnWidth(int column) const;  // cell width of grid column 0..7
+    const QFont& GridFont() const { return gridFont_; }
 
     QTableView* StringGrid1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -117,6 +125,7 @@ protected:
 
 private:
     JournalGrid grid_;
+    QFont gridFont_;  // Tahoma 11 px, or the system's sans-serif
     JournalModel* model_ = nullptr;
     std::function<void(const QString&)> printLabel_;
     std::function<QString(QWidget*)> chooseFile_;

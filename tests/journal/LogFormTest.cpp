@@ -1,11 +1,13 @@
 #include "journal/Journal.h"
 #include "journal/Ulogform.h"
+#include "app/Skin.h"
 #include "store/GradientFill.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QMenu>
@@ -249,8 +251,27 @@ TEST(LogForm, ResizeRecomputesTheWidths)
     }
 }
 
+void ExpectJournalColours(const char* screenshotName);
+
 TEST(LogForm, CellsArePaintedInTheJournalColours)
 {
+    ExpectJournalColours("journal-window");
+}
+
+TEST(LogForm, CellsKeepTheirColoursUnderTheSkin)
+{
+    const QString sheet = qApp->styleSheet();
+    const QPalette palette = QApplication::palette();
+    qApp->setPalette(SkinManager::BuiltInPalette());
+    qApp->setStyleSheet(SkinManager::BuiltInStyleSheet());
+    ExpectJournalColours("journal-window-skin");
+    qApp->setStyleSheet(sheet);
+    qApp->setPalette(palette);
+}
+
+void ExpectJournalColours(const char* screenshotName)
+{
+    SCOPED_TRACE(screenshotName);
     TLogForm form;
     Fill(form, 3);
     form.SelectRow(2);
@@ -299,10 +320,11 @@ TEST(LogForm, CellsArePaintedInTheJournalColours)
               Hex(Rgb(0xC0, 0xC0, 0xC0)));
 
     if (const QByteArray dir = qgetenv("ZORVA_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        form.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/journal-window.png"));
+        const QString base = QString::fromLocal8Bit(dir) + u'/' + QString::fromUtf8(screenshotName);
+        form.grab().save(base + QStringLiteral(".png"));
         form.resize(760, 194);
         QCoreApplication::processEvents();
-        form.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/journal-window-wide.png"));
+        form.grab().save(base + QStringLiteral("-wide.png"));
     }
 }
 
