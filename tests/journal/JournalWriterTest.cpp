@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
 #include <csignal>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -102,6 +104,20 @@ TEST(JournalTexts, SeparatorOfALocaleFormat)
         EXPECT_EQ(SeparatorOfFormat(QString::fromUtf8(c.format), QStringLiteral("#")),
                   QString::fromUtf8(c.sep))
             << c.format;
+    // Real locale formats: Russian gives the journal's 05.03.2017 and 14:07:09.
+    const struct {
+        QLocale locale;
+        const char* date;
+        const char* time;
+    } locales[] = {{QLocale(QLocale::Russian, QLocale::Russia), ".", ":"},
+                   {QLocale(QLocale::English, QLocale::UnitedStates), "/", ":"},
+                   {QLocale(QLocale::German, QLocale::Germany), ".", ":"}};
+    for (const auto& l : locales) {
+        const DateTimeSeparators seps{SeparatorOfFormat(l.locale.dateFormat(QLocale::ShortFormat), "/"),
+                                      SeparatorOfFormat(l.locale.timeFormat(QLocale::ShortFormat), ":")};
+        EXPECT_EQ(seps.date, QString::fromUtf8(l.date)) << l.locale.name().toStdString();
+        EXPECT_EQ(seps.time, QString::fromUtf8(l.time)) << l.locale.name().toStdString();
+    }
     const DateTimeSeparators system = SystemDateTimeSeparators();
     EXPECT_FALSE(system.date.isEmpty());
     EXPECT_FALSE(system.time.isEmpty());
