@@ -7,6 +7,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,6 +31,9 @@ bool PtyServer::Open(const std::string& link, std::string* err)
         Close();
         return false;
     };
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0)
+        return fail("eventfd");
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0)
         return fail("posix_openpt");
@@ -83,7 +88,17 @@ void PtyServer::Close()
         ::close(slave_);
     if (master_ >= 0)
         ::close(master_);
-    slave_ = master_ = -1;
+    if (wake_ >= 0)
+        ::close(wake_);
+    slave_ = master_ = wake_ = -1;
+}
+
+void PtyServer::RequestStop()
+{
+    const uint64_t one = 1;
+    if (wake_ >= 0 && ::write(wake_, &one, sizeof one) < 0) {
+        // Already signalled: the counter is full, Run returns anyway.
+    }
 }
 
 bool PtyServer::Flush(int64_t nowUs)
@@ -129,7 +144,7 @@ bool PtyServer::Flush(int64_t nowUs)
 bool PtyServer::Run(Responder& responder, volatile std::sig_atomic_t* stop, std::string* err)
 {
     sigset_t waitMask;
-    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    pthread_sigmask(SIG_SETMASK, nullptr, &waitMask);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGINT);
 
@@ -140,7 +155,7 @@ bool PtyServer::Run(Responder& responder, volatile std::sig_atomic_t* stop, std:
             *err = std::string("write: ") + std::strerror(errno);
             return false;
         }
-        pollfd p{master_, POLLIN, 0};
+        pollfd p[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
         timespec timeout{};
         timespec* tp = nullptr;
         if (!queue_.empty()) {
@@ -149,14 +164,16 @@ bool PtyServer::Run(Responder& responder, volatile std::sig_atomic_t* stop, std:
             timeout.tv_nsec = static_cast<long>((wait % 1'000'000) * 1000);
             tp = &timeout;
         }
-        const int r = ppoll(&p, 1, tp, &waitMask);
+        const int r = ppoll(p, 2, tp, &waitMask);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             *err = std::string("ppoll: ") + std::strerror(errno);
             return false;
         }
-        if (r == 0 || !(p.revents & POLLIN))
+        if (p[1].revents & POLLIN)
+            return true;
+        if (r == 0 || !(p[0].revents & POLLIN))
             continue;
         const ssize_t n = ::read(master_, buf, sizeof buf);
         if (n < 0) {

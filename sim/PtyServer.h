@@ -20,9 +20,12 @@ public:
     bool Open(const std::string& link, std::string* err);
     const std::string& SlavePath() const { return slavePath_; }
 
-    // Answers until *stop becomes non-zero. SIGTERM and SIGINT must be blocked by
-    // the caller; they are let through only while waiting, so none is missed.
+    // Answers until *stop becomes non-zero or RequestStop() is called. For the
+    // command, SIGTERM and SIGINT are blocked by the caller; they are let through
+    // only while waiting, so none is missed.
     bool Run(Responder& responder, volatile std::sig_atomic_t* stop, std::string* err);
+    // From another thread (a test running the stand in-process): makes Run return.
+    void RequestStop();
 
     // Removes the link (when it still points to this terminal) and closes the terminal.
     void Close();
@@ -33,6 +36,7 @@ private:
     bool Flush(int64_t nowUs);
 
     int master_ = -1;
+    int wake_ = -1;  // eventfd for RequestStop
     int slave_ = -1; // held open: the master never sees a hang-up when the program closes
     std::string slavePath_;
     std::string link_;

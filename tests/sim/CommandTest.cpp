@@ -17,6 +17,7 @@
 using namespace standsim;
 using simtest::Cmd;
 using simtest::Hex;
+using simtest::Port;
 
 namespace {
 
@@ -98,47 +99,6 @@ std::string FirstLine(int fd)
     }
     return line;
 }
-
-// The program's end of the line, opened through the link.
-class Port {
-public:
-    explicit Port(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY))
-    {
-        termios t{};
-        if (fd_ >= 0 && tcgetattr(fd_, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(fd_, TCSANOW, &t);
-        }
-    }
-    ~Port()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    bool ok() const { return fd_ >= 0; }
-    // Sends a frame and reads up to n bytes, giving up 2 s after the last byte.
-    Bytes Exchange(const Bytes& frame, size_t n)
-    {
-        tcflush(fd_, TCIOFLUSH);
-        if (write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
-            return {};
-        Bytes got;
-        while (got.size() < n) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 2000) <= 0)
-                break;
-            uint8_t buf[64];
-            const ssize_t r = read(fd_, buf, std::min(sizeof buf, n - got.size()));
-            if (r <= 0)
-                break;
-            got.insert(got.end(), buf, buf + r);
-        }
-        return got;
-    }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
