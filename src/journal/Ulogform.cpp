@@ -252,8 +252,9 @@ TLogForm::TLogForm(QWidget* owner)
     side->setHighlightSections(false);
 
     // The corner cell "№" is drawn like the other fixed cells.
-    if (auto* corner = StringGrid1->findChild<QAbstractButton*>())
-        corner->installEventFilter(this);
+    corner_ = StringGrid1->findChild<QAbstractButton*>();
+    if (corner_)
+        corner_->installEventFilter(this);
     // Widths follow the grid's client width, which also changes when the
     // vertical scroll bar comes or goes.
     StringGrid1->installEventFilter(this);
@@ -297,7 +298,16 @@ TLogForm::TLogForm(QWidget* owner)
         connect(owner, &QObject::destroyed, this, [this] { delete this; });
 }
 
-TLogForm::~TLogForm() = default;
+TLogForm::~TLogForm()
+{
+    // The view and the model go while the grid they read still exists.
+    QTableView* view = StringGrid1;
+    StringGrid1 = nullptr;
+    corner_ = nullptr;
+    delete view;
+    delete model_;
+    model_ = nullptr;
+}
 
 void TLogForm::SetPrintLabel(std::function<void(const QString&)> printLabel)
 {
@@ -390,15 +400,16 @@ void TLogForm::closeEvent(QCloseEvent* event)
 
 bool TLogForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!StringGrid1)
+        return false;
     if (watched == StringGrid1 || watched == StringGrid1->viewport()) {
         if (event->type() == QEvent::Resize)
             FormResize();
         return false;
     }
-    if (event->type() == QEvent::Paint) {
-        auto* corner = static_cast<QWidget*>(watched);
-        QPainter painter(corner);
-        DrawFixedSection(painter, corner->rect(), grid_.Cell(0, 0), gridFont_);
+    if (watched == corner_ && event->type() == QEvent::Paint) {
+        QPainter painter(corner_);
+        DrawFixedSection(painter, corner_->rect(), grid_.Cell(0, 0), gridFont_);
         return true;
     }
     return QWidget::eventFilter(watched, event);

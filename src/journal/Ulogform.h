@@ -127,6 +127,7 @@ private:
     JournalGrid grid_;
     QFont gridFont_;  // Tahoma 11 px, or the system's sans-serif
     JournalModel* model_ = nullptr;
+    QWidget* corner_ = nullptr;  // the cell "№" above the number column
     std::function<void(const QString&)> printLabel_;
     std::function<QString(QWidget*)> chooseFile_;
     int numberWidth_ = 0;
