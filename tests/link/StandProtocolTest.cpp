@@ -86,7 +86,7 @@ struct Outcome {
     {
         std::memset(block, 0x5A, sizeof block);
         std::memset(boardReply, 0x5A, sizeof boardReply);
-        std::memset(&status, 0xCC, sizeof status);
+        std::memset(static_cast<void*>(&status), 0xCC, sizeof status);
         info.StandNumber = 99;
         info.FirmwareVersion = 98;
     }
