@@ -20,9 +20,9 @@ bool ParseRate(std::string_view v, double& out)
 
 } // namespace
 
-bool ParseFaultSpec(std::string_view text, FaultSpec& out, std::string* err)
+bool ParseFaultPlan(std::string_view text, FaultPlan& out, std::string* err)
 {
-    FaultSpec spec;
+    FaultPlan plan;
     while (!text.empty()) {
         const size_t comma = text.find(',');
         const std::string_view item = text.substr(0, comma);
@@ -37,18 +37,18 @@ bool ParseFaultSpec(std::string_view text, FaultSpec& out, std::string* err)
         const std::string_view name = item.substr(0, eq);
         const std::string_view value = item.substr(eq + 1);
         if (name == "after") {
-            auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), spec.after);
+            auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), plan.after);
             if (ec != std::errc{} || p != value.data() + value.size() || value.empty()) {
                 *err = "after= needs a whole number: " + std::string(item);
                 return false;
             }
             continue;
         }
-        double* rate = name == "drop"       ? &spec.drop
-                       : name == "truncate" ? &spec.truncate
-                       : name == "corrupt"  ? &spec.corrupt
-                       : name == "late"     ? &spec.late
-                       : name == "noise"    ? &spec.noise
+        double* rate = name == "drop"       ? &plan.drop
+                       : name == "truncate" ? &plan.truncate
+                       : name == "corrupt"  ? &plan.corrupt
+                       : name == "late"     ? &plan.late
+                       : name == "noise"    ? &plan.noise
                                             : nullptr;
         if (!rate) {
             *err = "unknown fault: " + std::string(name);
@@ -59,11 +59,11 @@ bool ParseFaultSpec(std::string_view text, FaultSpec& out, std::string* err)
             return false;
         }
     }
-    if (spec.drop + spec.truncate + spec.corrupt + spec.late + spec.noise > 1.0 + 1e-9) {
+    if (plan.drop + plan.truncate + plan.corrupt + plan.late + plan.noise > 1.0 + 1e-9) {
         *err = "fault rates add up to more than 1";
         return false;
     }
-    out = spec;
+    out = plan;
     return true;
 }
 
@@ -80,8 +80,8 @@ const char* FaultName(FaultKind k)
     return "?";
 }
 
-FaultInjector::FaultInjector(const FaultSpec& spec, uint64_t seed)
-    : spec_(spec), rng_(seed ^ 0x9E3779B97F4A7C15ull) // a stream of its own, apart from the boards'
+FaultInjector::FaultInjector(const FaultPlan& plan, uint64_t seed)
+    : plan_(plan), rng_(seed ^ 0x9E3779B97F4A7C15ull) // a stream of its own, apart from the boards'
 {
 }
 
@@ -90,22 +90,22 @@ FaultedReply FaultInjector::Apply(const Bytes& reply)
     FaultedReply out;
     out.bytes = reply;
     const uint64_t n = ++replies_;
-    if (n <= spec_.after || !spec_.Any() || reply.empty())
+    if (n <= plan_.after || !plan_.Any() || reply.empty())
         return out;
 
     const double r = Uniform();
-    double edge = spec_.drop;
+    double edge = plan_.drop;
     if (r < edge) {
         out.kind = FaultKind::Drop;
         out.bytes.clear();
         return out;
     }
-    if (r < (edge += spec_.truncate)) {
+    if (r < (edge += plan_.truncate)) {
         out.kind = FaultKind::Truncate;
         out.bytes.resize(reply.size() > 1 ? 1 + Rand(static_cast<uint32_t>(reply.size() - 1)) : 0);
         return out;
     }
-    if (r < (edge += spec_.corrupt)) {
+    if (r < (edge += plan_.corrupt)) {
         out.kind = FaultKind::Corrupt;
         const uint8_t delta = static_cast<uint8_t>(1 + Rand(255));
         if (reply.size() >= 2 && Rand(2) == 0) {
@@ -119,12 +119,12 @@ FaultedReply FaultInjector::Apply(const Bytes& reply)
         }
         return out;
     }
-    if (r < (edge += spec_.late)) {
+    if (r < (edge += plan_.late)) {
         out.kind = FaultKind::Late;
         out.late = true;
         return out;
     }
-    if (r < (edge += spec_.noise)) {
+    if (r < (edge += plan_.noise)) {
         out.kind = FaultKind::Noise;
         Bytes noise(1 + Rand(8));
         for (auto& b : noise)

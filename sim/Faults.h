@@ -12,7 +12,7 @@
 
 namespace standsim {
 
-struct FaultSpec {
+struct FaultPlan {
     double drop = 0, truncate = 0, corrupt = 0, late = 0, noise = 0;
     uint64_t after = 0;
     bool Any() const { return drop + truncate + corrupt + late + noise > 0; }
@@ -20,7 +20,7 @@ struct FaultSpec {
 
 // False with a reason for an unknown name, a rate outside 0..1, rates adding up to
 // more than 1, or a malformed number.
-bool ParseFaultSpec(std::string_view text, FaultSpec& out, std::string* err);
+bool ParseFaultPlan(std::string_view text, FaultPlan& out, std::string* err);
 
 enum class FaultKind { None, Drop, Truncate, Corrupt, Late, Noise };
 const char* FaultName(FaultKind k);
@@ -36,7 +36,7 @@ class FaultInjector {
 public:
     static constexpr int64_t kLateMs = 700;
 
-    FaultInjector(const FaultSpec& spec, uint64_t seed);
+    FaultInjector(const FaultPlan& plan, uint64_t seed);
     // Decides the fate of the next reply and applies it.
     FaultedReply Apply(const Bytes& reply);
     uint64_t Replies() const { return replies_; }
@@ -45,7 +45,7 @@ private:
     double Uniform() { return static_cast<double>(rng_() >> 11) * 0x1.0p-53; }
     uint32_t Rand(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
 
-    FaultSpec spec_;
+    FaultPlan plan_;
     std::mt19937_64 rng_;
     uint64_t replies_ = 0;
 };

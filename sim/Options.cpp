@@ -141,7 +141,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& out, std
             if (!take())
                 return ParseResult::Error;
             std::string why;
-            if (!ParseFaultSpec(value, o.faults, &why)) {
+            if (!ParseFaultPlan(value, o.faults, &why)) {
                 *err = "--faults: " + why;
                 return ParseResult::Error;
             }

@@ -13,7 +13,7 @@ struct Options {
     ModelConfig model;
     bool standGiven = false; // --stand also overrides a stand number kept in --state-dir
     bool pace = false;
-    FaultSpec faults;
+    FaultPlan faults;
     std::string stateDir;
 };
 

@@ -5,7 +5,7 @@
 
 namespace standsim {
 
-Responder::Responder(StandModel& model, const FaultSpec& faults, uint64_t seed, bool pace, EventSink events)
+Responder::Responder(StandModel& model, const FaultPlan& faults, uint64_t seed, bool pace, EventSink events)
     : model_(model), faults_(faults, seed), pace_(pace), events_(std::move(events))
 {
 }

@@ -25,7 +25,7 @@ class Responder {
 public:
     using EventSink = std::function<void(const std::string& line)>;
 
-    Responder(StandModel& model, const FaultSpec& faults, uint64_t seed, bool pace, EventSink events = {});
+    Responder(StandModel& model, const FaultPlan& faults, uint64_t seed, bool pace, EventSink events = {});
 
     // Bytes that arrived at nowUs; returns what to send and when, in order of time.
     std::vector<OutChunk> Feed(const uint8_t* data, size_t n, int64_t nowUs);

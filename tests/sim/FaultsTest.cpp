@@ -9,30 +9,30 @@
 using namespace standsim;
 using simtest::Cmd;
 
-TEST(FaultSpec, Parses)
+TEST(FaultPlan, Parses)
 {
-    FaultSpec s;
+    FaultPlan s;
     std::string err;
-    ASSERT_TRUE(ParseFaultSpec("drop=0.05,truncate=0.04,corrupt=0.03,late=0.02,noise=0.01", s, &err)) << err;
+    ASSERT_TRUE(ParseFaultPlan("drop=0.05,truncate=0.04,corrupt=0.03,late=0.02,noise=0.01", s, &err)) << err;
     EXPECT_DOUBLE_EQ(s.drop, 0.05);
     EXPECT_DOUBLE_EQ(s.truncate, 0.04);
     EXPECT_DOUBLE_EQ(s.corrupt, 0.03);
     EXPECT_DOUBLE_EQ(s.late, 0.02);
     EXPECT_DOUBLE_EQ(s.noise, 0.01);
     EXPECT_EQ(s.after, 0u);
-    ASSERT_TRUE(ParseFaultSpec("drop=1,after=18", s, &err)) << err;
+    ASSERT_TRUE(ParseFaultPlan("drop=1,after=18", s, &err)) << err;
     EXPECT_DOUBLE_EQ(s.drop, 1);
     EXPECT_DOUBLE_EQ(s.noise, 0);
     EXPECT_EQ(s.after, 18u);
-    ASSERT_TRUE(ParseFaultSpec("", s, &err));
+    ASSERT_TRUE(ParseFaultPlan("", s, &err));
     EXPECT_FALSE(s.Any());
 
     for (const char* bad : {"drop", "drop=", "drop=2", "drop=-0.1", "drop=0.1x", "drop=nan", "flood=0.1",
                             "after=x", "after=-1", "drop=0.6,noise=0.6"}) {
-        FaultSpec keep;
+        FaultPlan keep;
         keep.late = 0.25;
         err.clear();
-        EXPECT_FALSE(ParseFaultSpec(bad, keep, &err)) << bad;
+        EXPECT_FALSE(ParseFaultPlan(bad, keep, &err)) << bad;
         EXPECT_FALSE(err.empty()) << bad;
         EXPECT_DOUBLE_EQ(keep.late, 0.25) << "untouched on failure: " << bad;
     }
@@ -40,7 +40,7 @@ TEST(FaultSpec, Parses)
 
 TEST(FaultInjector, AfterNLeavesTheFirstRepliesAlone)
 {
-    FaultSpec s;
+    FaultPlan s;
     s.drop = 1;
     s.after = 18;
     FaultInjector f(s, 1);
@@ -60,16 +60,16 @@ TEST(FaultInjector, EachKindDoesWhatItSays)
     for (size_t i = 0; i < reply.size(); ++i)
         reply[i] = static_cast<uint8_t>(i * 11);
     reply = Cmd(reply);
-    auto only = [](double FaultSpec::*field) {
-        FaultSpec s;
+    auto only = [](double FaultPlan::*field) {
+        FaultPlan s;
         s.*field = 1;
         return s;
     };
 
-    FaultInjector trunc(only(&FaultSpec::truncate), 7);
-    FaultInjector late(only(&FaultSpec::late), 7);
-    FaultInjector noise(only(&FaultSpec::noise), 7);
-    FaultInjector corrupt(only(&FaultSpec::corrupt), 7);
+    FaultInjector trunc(only(&FaultPlan::truncate), 7);
+    FaultInjector late(only(&FaultPlan::late), 7);
+    FaultInjector noise(only(&FaultPlan::noise), 7);
+    FaultInjector corrupt(only(&FaultPlan::corrupt), 7);
     int validSum = 0, badSum = 0;
     for (int i = 0; i < 200; ++i) {
         const FaultedReply t = trunc.Apply(reply);
@@ -103,15 +103,15 @@ TEST(FaultInjector, EachKindDoesWhatItSays)
     EXPECT_GT(badSum, 50);
 
     // A one-byte reply cannot be cut short: truncation sends nothing.
-    FaultInjector trunc1(only(&FaultSpec::truncate), 7);
+    FaultInjector trunc1(only(&FaultPlan::truncate), 7);
     EXPECT_TRUE(trunc1.Apply(Bytes{0x00}).bytes.empty());
 }
 
 TEST(FaultInjector, RatesAreKeptAndASeedRepeatsItself)
 {
-    FaultSpec s;
+    FaultPlan s;
     std::string err;
-    ASSERT_TRUE(ParseFaultSpec("drop=0.1,truncate=0.1,corrupt=0.1,late=0.1,noise=0.1", s, &err));
+    ASSERT_TRUE(ParseFaultPlan("drop=0.1,truncate=0.1,corrupt=0.1,late=0.1,noise=0.1", s, &err));
     FaultInjector a(s, 42), b(s, 42);
     std::map<FaultKind, int> counts;
     const Bytes reply = Cmd({1, 2, 3});

@@ -18,7 +18,7 @@ TEST(PtyServer, RunsOnAThreadAndStopsOnRequest)
     ModelConfig cfg;
     cfg.stand = 8;
     StandModel model(cfg, PtyServer::NowUs() / 1000);
-    Responder responder(model, FaultSpec{}, 1, false);
+    Responder responder(model, FaultPlan{}, 1, false);
     PtyServer server;
     std::string err;
     ASSERT_TRUE(server.Open(link, &err)) << err;

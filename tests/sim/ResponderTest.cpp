@@ -32,7 +32,7 @@ ModelConfig ProductionCfg()
 TEST(Responder, WithoutPaceAReplyGoesOutAtOnceInOneWrite)
 {
     StandModel m(ModelConfig{}, 0);
-    Responder r(m, FaultSpec{}, 1, false);
+    Responder r(m, FaultPlan{}, 1, false);
     const auto out = Feed(r, Cmd({'e', 0x90}), 5'000'000);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].dueUs, 5'000'000);
@@ -45,7 +45,7 @@ TEST(Responder, PaceTakesTheWireTimeOfCommandAndReply)
     EXPECT_EQ(WireUs(1), 86);
     EXPECT_EQ(WireUs(115200), 10'000'000);
     StandModel m(ModelConfig{}, 0);
-    Responder r(m, FaultSpec{}, 1, true);
+    Responder r(m, FaultPlan{}, 1, true);
     const int64_t t0 = 1'000'000;
     Bytes two = Cmd({'S'});
     const Bytes read = Cmd({'f', 0x00, 0x80});
@@ -72,7 +72,7 @@ TEST(Responder, PaceTakesTheWireTimeOfCommandAndReply)
 TEST(Responder, LateAndDroppedReplies)
 {
     StandModel m(ModelConfig{}, 0);
-    FaultSpec late;
+    FaultPlan late;
     late.late = 1;
     late.after = 1;
     Responder r(m, late, 1, false);
@@ -81,7 +81,7 @@ TEST(Responder, LateAndDroppedReplies)
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].dueUs, 100 + 700'000);
 
-    FaultSpec drop;
+    FaultPlan drop;
     drop.drop = 1;
     Responder d(m, drop, 1, true);
     EXPECT_TRUE(Feed(d, Cmd({'S'}), 0).empty());
@@ -96,7 +96,7 @@ TEST(Responder, LogsEachEventReplyOnceWithItsFate)
 
     StandModel m(ProductionCfg(), 0);
     std::vector<std::string> lines;
-    FaultSpec s;
+    FaultPlan s;
     s.corrupt = 1;
     s.after = 1; // the first event reply goes out intact, the second is corrupted
     Responder r(m, s, 1, false, [&](const std::string& l) { lines.push_back(l); });
