@@ -137,7 +137,7 @@ TEST(ComPort, IntervalBetweenBytes)
     PtyPort pty;
     ASSERT_TRUE(pty.Ok());
     COM com;
-    pty.Configure(com, 150);
+    pty.Configure(com, 300);
     com.BaudIndex = 0;
     ASSERT_TRUE(com.Open());
 
@@ -147,8 +147,8 @@ TEST(ComPort, IntervalBetweenBytes)
     EXPECT_FALSE(com.Read(buf, 13));
     int64_t ms = ElapsedMs(t0);
     EXPECT_EQ(com.BytesRead, 5u);
-    EXPECT_GE(ms, 120);
-    EXPECT_LE(ms, 700);  // far below the total of 1450 ms
+    EXPECT_GE(ms, 270);
+    EXPECT_LE(ms, 1100);  // well below the total of 1600 ms
 
     // A slow stand: one byte every 40 ms, 520 ms in all, longer than c.
     std::thread stand([&pty] {
