@@ -15,6 +15,7 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -353,7 +354,8 @@ struct Clock {
 std::optional<QColor> CheckUntilSettled(SerialWriter& w, StandLink& link)
 {
     std::optional<QColor> lamp;
-    for (int i = 0; i < 3000 && w.Awaited(); ++i)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (w.Awaited() && std::chrono::steady_clock::now() < deadline)
         lamp = w.CheckSerialWrite(link);
     return lamp;
 }

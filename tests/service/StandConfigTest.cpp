@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -153,7 +155,8 @@ TEST(BoardInfo, ThreeOutcomesAgainstTheStand)
         SimStand stand({"--stand", "5"});
         ASSERT_TRUE(stand.link.WriteSerialNumber(42, 17));
         uint8_t code = 1;
-        for (int i = 0; i < 2000 && code == 1; ++i)  // the stand takes a moment to write
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (code == 1 && std::chrono::steady_clock::now() < deadline)  // the stand takes a moment to write
             ASSERT_TRUE(stand.link.QuerySerialWriteResult(code));
         ASSERT_EQ(code, 2);
         EXPECT_EQ(BoardInfo(stand.link).text, QStringLiteral("Номер: 17-00042 задан на стенде номер 5"));
