@@ -42,7 +42,7 @@ std::string SelfDir()
 
 std::string FindSim(int argc, char** argv)
 {
-    if (argc > 1)
+    if (argc > 1 && argv[1][0] != '\0')
         return argv[1];
     const std::string dir = SelfDir();
     for (const std::string& p : {dir + "/stand-sim", dir + "/../sim/stand-sim"})
