@@ -34,7 +34,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kBlocks = 1024;
-constexpr int kRuns = 3;
+// Rounds interleave the program and its peers, so that a busy moment of the
+// machine does not fall on one side only; the best of each is reported.
+constexpr int kPacedRuns = 3;
+constexpr int kUnpacedRuns = 15;
 
 double Seconds(Clock::time_point since)
 {
@@ -306,29 +309,33 @@ int main(int argc, char** argv)
 
     const double wire = kBlocks * 69 * 10 / 115200.0;
     double paced = 1e9, unpaced = 1e9, bare = 1e9, echo = 1e9, floorPaced = 1e9, floorUnpaced = 1e9;
-    for (int run = 0; run < kRuns; ++run) {
+    bool ok = true;
+    for (int run = 0; run < kPacedRuns && ok; ++run) {
         double p = Upload(simExe, dir, true, image);
+        double fp = BareClientToSim(simExe, dir, true, image);
+        ok = p >= 0 && fp >= 0;
+        paced = std::min(paced, p);
+        floorPaced = std::min(floorPaced, fp);
+    }
+    for (int run = 0; run < kUnpacedRuns && ok; ++run) {
         double u = Upload(simExe, dir, false, image);
         double b = BarePty();
         double e = UploadToEchoPeer(dir, image);
-        double fp = BareClientToSim(simExe, dir, true, image);
         double fu = BareClientToSim(simExe, dir, false, image);
-        if (p < 0 || u < 0 || b < 0 || e < 0 || fp < 0 || fu < 0) {
-            rmdir(tmpl);
-            return 1;
-        }
-        paced = std::min(paced, p);
+        ok = u >= 0 && b >= 0 && e >= 0 && fu >= 0;
         unpaced = std::min(unpaced, u);
         bare = std::min(bare, b);
         echo = std::min(echo, e);
-        floorPaced = std::min(floorPaced, fp);
         floorUnpaced = std::min(floorUnpaced, fu);
     }
     unlink((dir + "COM1").c_str());
     rmdir(tmpl);
+    if (!ok)
+        return 1;
 
-    std::printf("protocol_bench: %d WriteFlashBlock exchanges (32 KiB at 8000h..FFFFh), best of %d runs\n", kBlocks,
-                kRuns);
+    std::printf("protocol_bench: %d WriteFlashBlock exchanges (32 KiB at 8000h..FFFFh), best of %d paced and %d "
+                "unpaced runs\n",
+                kBlocks, kPacedRuns, kUnpacedRuns);
     std::printf("  paced:   %.3f s, wire time at 115200 baud %.3f s, ratio %.3f (goal <= 1.10)\n", paced, wire,
                 paced / wire);
     std::printf("  unpaced: %.3f s, bare pseudo-terminal round trips %.3f s, ratio %.3f (goal <= 1.5)\n", unpaced,
