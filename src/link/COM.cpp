@@ -1,5 +1,6 @@
 #include "link/COM.h"
 
+#include "platform/Clock.h"
 #include "platform/Text.h"
 #include "store/Func.h"
 
@@ -20,8 +21,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "platform/Clock.h"
 
 const uint32_t COM::BaudTable[12] = {110, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 56000, 57600, 115200};
 
