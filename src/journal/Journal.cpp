@@ -146,7 +146,7 @@ bool JournalWriter::TryAppendPending()
     }
     pending_.clear();
     if (pendingFileHasLines_) {
-        const QString side = QString::fromStdString(PendingFileName());
+        const QString side = QFile::decodeName(QByteArray::fromStdString(PendingFileName()));
         // A side file that cannot go would bring its lines back twice at the
         // next start; emptying it in place keeps them out.
         if (!QFile::remove(side)) {
@@ -164,7 +164,7 @@ bool JournalWriter::SavePendingFile()
     std::string block;
     for (const std::string& line : pending_)
         block += line;
-    QSaveFile file(QString::fromStdString(PendingFileName()));
+    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(PendingFileName())));
     if (!file.open(QIODevice::WriteOnly))
         return false;
     if (file.write(block.data(), static_cast<qint64>(block.size())) !=
@@ -177,7 +177,7 @@ bool JournalWriter::SavePendingFile()
 
 void JournalWriter::LoadPendingFile()
 {
-    QFile file(QString::fromStdString(PendingFileName()));
+    QFile file(QFile::decodeName(QByteArray::fromStdString(PendingFileName())));
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray all = file.readAll();
