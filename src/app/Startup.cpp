@@ -62,8 +62,16 @@ int RunApplication(QApplication& app, const StartupOptions& options)
     app.setApplicationName(QStringLiteral("StendZorva"));
     app.setQuitOnLastWindowClosed(false);
 
-    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        signalPipe[0] = signalPipe[1] = -1;
+    // SIGTERM and SIGINT only wake the loop, which then closes the window the
+    // normal way; caught from the start so an early signal is not lost.
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
 
     auto window = std::make_unique<TMainZorvaForm>(options.dataDir);
     window->FormCreate();
@@ -77,12 +85,6 @@ int RunApplication(QApplication& app, const StartupOptions& options)
             }
             window->close();
         });
-        struct sigaction sa {};
-        sa.sa_handler = OnSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
     }
 
     // The general dialog windows exist, hidden, for the whole run.

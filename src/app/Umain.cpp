@@ -538,14 +538,16 @@ void TMainZorvaForm::closeEvent(QCloseEvent* event)
 bool TMainZorvaForm::eventFilter(QObject* watched, QEvent* event)
 {
     // The window sees every key first, whichever of its controls has the focus.
-    if (event->type() == QEvent::KeyPress) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        auto* key = static_cast<QKeyEvent*>(event);
-        // A key travels up through the parents; act on it once.
-        bool seen = event == lastKeyEvent_ && key->timestamp() == lastKeyTime_;
-        if (widget && widget->window() == this && !seen) {
-            lastKeyEvent_ = event;
-            lastKeyTime_ = key->timestamp();
+    // A key its controls leave travels on up through their parents: act on it
+    // only where it first arrives.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
+        bool travelling = event == lastKeyEvent_ && lastKeyReceiver_ && widget != lastKeyReceiver_ &&
+                          widget->isAncestorOf(lastKeyReceiver_);
+        lastKeyEvent_ = event;
+        lastKeyReceiver_ = widget;
+        if (!travelling) {
+            auto* key = static_cast<QKeyEvent*>(event);
             FormKeyDown(key->key(), key->modifiers());
         }
     }

@@ -11,6 +11,7 @@
 #include "service/ServiceMessage.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -202,5 +203,5 @@ private:
     FlashView flashView_;
     QLabel* journalWarning_ = nullptr;
     const QEvent* lastKeyEvent_ = nullptr;
-    ulong lastKeyTime_ = 0;
+    QPointer<QWidget> lastKeyReceiver_;
 };

@@ -4,6 +4,7 @@
 // call Timer1Timer themselves.
 #include "app/Umain.h"
 #include "store/Func.h"
+#include "support/QtPrint.h"
 #include "support/SimProcess.h"
 #include "support/TempDir.h"
 
