@@ -55,6 +55,12 @@ QFont DesignFont(int pixelHeight)
     return font;
 }
 
+// A label's own sheet wins over the panel's, so the current keeps its colour.
+void SetTextColour(QLabel* label, const QColor& colour)
+{
+    label->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(colour.name()));
+}
+
 QLabel* MakeLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -138,6 +144,9 @@ void TMainZorvaForm::BuildWindow()
     ListBox1->setStyleSheet(QStringLiteral("QListWidget { background: #263138; color: #E6EEFF; }"
                                            "QListWidget::item { height: 14px; }"));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A dump line is read whole: once the list shows, the window widens to fit one.
+    const QString widestLine = QStringLiteral("FFFF: ") + QStringLiteral("FF ").repeated(16);
+    ListBox1->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(widestLine) + 2 * ListBox1->frameWidth() + 24);
     ListBox1->hide();
     top->addWidget(ListBox1, 1);
     // Without the list the top panel keeps its width to the right empty.
@@ -197,6 +206,10 @@ void TMainZorvaForm::BuildStatusPanel()
     sPanel2->setObjectName(QStringLiteral("sPanel2"));
     sPanel2->setFrameShape(QFrame::StyledPanel);
     sPanel2->setFixedWidth(724);
+    // The stand's display keeps a light face whatever the skin: its current
+    // is painted black or red, and both must stay readable.
+    sPanel2->setStyleSheet(QStringLiteral("QFrame#sPanel2 { background-color: #ECEFF1; }"
+                                          "QFrame#sPanel2 QLabel, QFrame#sPanel2 QGroupBox { color: #1B2327; }"));
     auto* grid = new QGridLayout(sPanel2);
     grid->setContentsMargins(10, 6, 10, 6);
     grid->setHorizontalSpacing(10);
@@ -210,7 +223,8 @@ void TMainZorvaForm::BuildStatusPanel()
     LabelUnit->setObjectName(QStringLiteral("LabelUnit"));
     LabelSerNum = MakeLabel(kPlaceholder, sPanel2);
     LabelSerNum->setObjectName(QStringLiteral("LabelSerNum"));
-    QFont bold = LabelState->font();
+    // Only the weight is set, so the size still follows the window's font.
+    QFont bold;
     bold.setBold(true);
     for (QLabel* value : {LabelState, LabelI, LabelUnit, LabelSerNum})
         value->setFont(bold);
@@ -313,7 +327,7 @@ void TMainZorvaForm::BuildTestPanel()
     grid->setColumnStretch(3, 1);
     LabelStage = MakeLabel(QStringLiteral("---"), PanelTest);
     LabelStage->setObjectName(QStringLiteral("LabelStage"));
-    QFont bold = LabelStage->font();
+    QFont bold;
     bold.setBold(true);
     LabelStage->setFont(bold);
     grid->addWidget(LabelStage, 7, 0, 1, 4);
@@ -437,9 +451,7 @@ void TMainZorvaForm::ShowPollFailure(const QString& panelText)
     ResetLamps();
     SetPanelText(1, panelText);
     LabelUnit->setText(QString());
-    QPalette palette = LabelI->palette();
-    palette.setColor(QPalette::WindowText, Colors::Black);
-    LabelI->setPalette(palette);
+    SetTextColour(LabelI, Colors::Black);
     LabelI->setText(QStringLiteral("-"));
 }
 
@@ -448,7 +460,7 @@ void TMainZorvaForm::Timer1Timer()
     if (closed_)
         return;
     // A firmware command owns the line while its panel shows.
-    if (PanelProgress->isVisible()) {
+    if (!PanelProgress->isHidden()) {
         ButtonWriteSN->setEnabled(false);
         return;
     }
@@ -471,11 +483,8 @@ void TMainZorvaForm::Timer1Timer()
     SetPanelText(1, QString());
 
     CurrentView current = CurrentDisplay(standStatus_);
-    for (QLabel* label : {LabelI, LabelUnit}) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, current.colour);
-        label->setPalette(palette);
-    }
+    for (QLabel* label : {LabelI, LabelUnit})
+        SetTextColour(label, current.colour);
     LabelI->setText(current.value);
     LabelUnit->setText(current.unit);
 
@@ -486,7 +495,7 @@ void TMainZorvaForm::Timer1Timer()
         auto colours = LampColors(standStatus_);
         for (size_t i = 0; i < Shapes.size(); ++i)
             Shapes[i]->SetBrushColor(colours[i]);
-        if (!PanelTest->isVisible())
+        if (PanelTest->isHidden())
             PanelTest->show();
         if (auto text = StageText(standStatus_.Stage))
             LabelStage->setText(*text);
@@ -578,6 +587,10 @@ void TMainZorvaForm::FormCreate()
     statusBar()->setFont(font);
     for (QLabel* panel : StatusPanels)
         panel->setFont(font);
+    // Widgets under a style sheet of their own do not follow the window's font.
+    for (QWidget* child : sPanel2->findChildren<QWidget*>())
+        child->setFont(child->font().bold() ? [&] { QFont b = font; b.setBold(true); return b; }() : font);
+    sPanel2->setFont(font);
 
     OpenAppIni("StendZorva.ini");
     RestoreWindowPlacement(this);
@@ -757,9 +770,9 @@ TransferProgress TMainZorvaForm::ProgressDisplay()
 {
     TransferProgress progress;
     progress.started = [this](int length) {
+        PanelProgress->show();
         ProgressBar1->setRange(0, length);
         ProgressBar1->setValue(0);
-        PanelProgress->show();
         // One pass so the panel is drawn; the operator's input stays out of the block loop.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
@@ -772,7 +785,7 @@ TransferProgress TMainZorvaForm::ProgressDisplay()
 
 void TMainZorvaForm::mProchaClick()
 {
-    if (PanelProgress->isVisible())
+    if (!PanelProgress->isHidden())
         return;
     SetPanelText(2, QString());
     int length = LoadFirmwareFile();
@@ -788,7 +801,7 @@ void TMainZorvaForm::mProchaClick()
 
 void TMainZorvaForm::mCompareFileClick()
 {
-    if (PanelProgress->isVisible())
+    if (!PanelProgress->isHidden())
         return;
     SetPanelText(2, QString());
     int length = LoadFirmwareFile();

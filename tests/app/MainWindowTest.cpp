@@ -55,8 +55,8 @@ TEST(MainWindow, DesignCaptionsMenusAndPanels)
     EXPECT_EQ(w.ButtonPrint->text(), QStringLiteral("Напечатать этикетку"));
     EXPECT_EQ(w.ButtonWriteSN->text(), QStringLiteral("Записать"));
     EXPECT_FALSE(w.ButtonWriteSN->isEnabled());
-    EXPECT_FALSE(w.PanelTest->isVisible());
-    EXPECT_FALSE(w.PanelProgress->isVisible());
+    EXPECT_TRUE(w.PanelTest->isHidden());
+    EXPECT_TRUE(w.PanelProgress->isHidden());
     EXPECT_EQ(w.Timer1()->interval(), 1000);
 }
 
