@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
@@ -584,6 +585,8 @@ void TMainZorvaForm::FormCreate()
     font.setPointSize(12);
     setFont(font);
     menuBar()->setFont(font);
+    for (QMenu* menu : {mFile, mSetup, mLic, mDo})
+        menu->setFont(font);
     statusBar()->setFont(font);
     for (QLabel* panel : StatusPanels)
         panel->setFont(font);
