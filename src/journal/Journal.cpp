@@ -9,43 +9,125 @@
 #include <QSaveFile>
 
 #include <cstdio>
+#include <vector>
 
 std::array<QString, JournalEntry::kFields> JournalEntry::Fields() const
 {
     return {date, time, serial, action, current, result, stand};
 }
 
-QString SeparatorOfFormat(const QString& format, const QString& fallback)
+namespace {
+
+struct FormatField {
+    QChar letter;
+    int count = 0;
+    bool Numeric() const
+    {
+        // Day and month names ("ddd", "MMM") and the AM/PM marker are words.
+        switch (letter.unicode()) {
+        case u'd':
+        case u'M': return count <= 2;
+        case u'y':
+        case u'h':
+        case u'H':
+        case u'm':
+        case u's':
+        case u'z': return true;
+        default: return false;
+        }
+    }
+};
+
+// A QLocale format as fields and the literal text before each of them
+// (quotes taken off, '' read as one quote); literal text after the last
+// field is of no use here and dropped.
+struct FormatPiece {
+    QString before;
+    FormatField field;
+};
+
+std::vector<FormatPiece> SplitFormat(const QString& format)
 {
-    // The text between the first field and the next, as Windows keeps it
-    // as the one regional separator.
-    int i = 0;
-    const int n = format.size();
-    while (i < n && !format[i].isLetter()) {
-        if (format[i] == u'\'')
-            return fallback;
-        ++i;
+    std::vector<FormatPiece> pieces;
+    QString literal;
+    bool quoted = false;
+    for (int i = 0; i < format.size();) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            if (i + 1 < format.size() && format[i + 1] == u'\'') {
+                literal += c;
+                i += 2;
+            } else {
+                quoted = !quoted;
+                ++i;
+            }
+            continue;
+        }
+        // Only Latin letters name fields; other letters (年, 月) are text.
+        const bool fieldLetter = !quoted && c.unicode() < 128 && c.isLetter();
+        if (!fieldLetter) {
+            literal += c;
+            ++i;
+            continue;
+        }
+        FormatPiece piece{literal, {c, 0}};
+        while (i < format.size() && format[i] == c) {
+            ++piece.field.count;
+            ++i;
+        }
+        pieces.push_back(piece);
+        literal.clear();
     }
-    while (i < n && format[i].isLetter())
-        ++i;
-    QString sep;
-    while (i < n && !format[i].isLetter()) {
-        if (format[i] == u'\'')
-            return fallback;
-        sep += format[i++];
-    }
-    if (i >= n || sep.isEmpty())
-        return fallback;
-    return sep;
+    return pieces;
 }
 
-DateTimeSeparators SystemDateTimeSeparators()
+bool IsSeparatorText(const QString& text)
 {
-    const QLocale locale = QLocale::system();
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (!c.isPunct() && !c.isSymbol())
+            return false;
+    return true;
+}
+
+}  // namespace
+
+QString SeparatorOfFormat(const QString& format, const QString& fallback)
+{
+    const std::vector<FormatPiece> pieces = SplitFormat(format);
+    // A date needs a month in digits: "d MMM yyyy" has no separator of numbers.
+    bool date = false;
+    bool numericMonth = false;
+    for (const FormatPiece& p : pieces) {
+        const char16_t l = p.field.letter.unicode();
+        date = date || l == u'd' || l == u'M' || l == u'y';
+        numericMonth = numericMonth || (l == u'M' && p.field.Numeric());
+    }
+    if (date && !numericMonth)
+        return fallback;
+    // The text between the first two neighbouring numeric fields, as Windows
+    // keeps it as the one regional separator; "d. M. yyyy" gives ".".
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        if (!pieces[i - 1].field.Numeric() || !pieces[i].field.Numeric())
+            continue;
+        const QString sep = pieces[i].before.trimmed();
+        return IsSeparatorText(sep) ? sep : fallback;
+    }
+    return fallback;
+}
+
+DateTimeSeparators SeparatorsOfLocale(const QLocale& locale)
+{
     DateTimeSeparators seps;
     seps.date = SeparatorOfFormat(locale.dateFormat(QLocale::ShortFormat), seps.date);
     seps.time = SeparatorOfFormat(locale.timeFormat(QLocale::ShortFormat), seps.time);
     return seps;
+}
+
+DateTimeSeparators SystemDateTimeSeparators()
+{
+    return SeparatorsOfLocale(QLocale::system());
 }
 
 namespace {

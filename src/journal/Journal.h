@@ -2,6 +2,7 @@
 // The journal line: its seven texts, their date and time forms, the bytes of
 // one line of "StendZorva.log", and the writer that appends the lines.
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <array>
 #include <cstddef>
@@ -31,13 +32,19 @@ struct JournalEntry {
 
 // Regional separators of the short date and time formats.
 struct DateTimeSeparators {
-    QString date = QStringLiteral("/");
+    // Those of the Russian regional settings the stands' journals were kept with.
+    QString date = QStringLiteral(".");
     QString time = QStringLiteral(":");
 };
-// Taken from QLocale::system(); "/" and ":" when a format shows none.
+// The separators of a locale's short formats; the defaults above where a
+// format has no punctuation between numbers (the C locale's "d MMM yyyy").
+DateTimeSeparators SeparatorsOfLocale(const QLocale& locale);
+// SeparatorsOfLocale(QLocale::system()).
 DateTimeSeparators SystemDateTimeSeparators();
-// The separators a short date / time format of QLocale uses between its
-// first two fields ("dd.MM.yyyy" -> ".", "h:mm AP" -> ":"); fallback when none.
+// The punctuation a QLocale short date / time format puts between its first
+// two neighbouring numeric fields ("dd.MM.yyyy" -> ".", "h:mm AP" -> ":",
+// white space around it dropped); fallback when that is no punctuation or a
+// date shows its month as a name.
 QString SeparatorOfFormat(const QString& format, const QString& fallback);
 
 // "dd/mm/yyy" and "hh:nn:ss": 05.03.2017 and 14:07:09 with Russian separators.

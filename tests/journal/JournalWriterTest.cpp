@@ -64,6 +64,16 @@ int CountCrLf(const std::string& s)
     return n;
 }
 
+bool IsPunctuation(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (!c.isPunct() && !c.isSymbol())
+            return false;
+    return true;
+}
+
 }  // namespace
 
 // ---- texts of an entry ------------------------------------------------------
@@ -93,34 +103,64 @@ TEST(JournalTexts, SeparatorOfALocaleFormat)
 {
     struct Case {
         const char* format;
-        const char* sep;
+        const char* sep;  // "#" is the fallback given
     };
     const Case cases[] = {
-        {"dd.MM.yyyy", "."}, {"M/d/yy", "/"}, {"yyyy-MM-dd", "-"}, {"HH:mm:ss", ":"},
-        {"h:mm AP", ":"},    {"H.mm", "."},   {"yyyy", "#"},       {"", "#"},
+        {"dd.MM.yyyy", "."},
+        {"M/d/yy", "/"},
+        {"yyyy-MM-dd", "-"},
+        {"dd.MM.yy", "."},
+        {"HH:mm:ss", ":"},
+        {"h:mm AP", ":"},
+        {"H.mm", "."},
+        {"AP h:mm", ":"},         // a marker first: the separator of the numbers
+        {"d. M. yyyy", "."},      // white space around the punctuation dropped
+        {"yyyy. MM. dd.", "."},
+        {"yyyy", "#"},
+        {"", "#"},
+        {"d MMM yyyy", "#"},      // the C locale: month by name, space between
+        {"dd MM yyyy", "#"},      // white space alone
+        {"MMM d, yyyy", "#"},     // no month in digits, whatever stands between the others
+        {"dd-MMM-yy", "#"},
+        {"dddd, d.M.yyyy", "."},  // a day name first: the separator of the numbers
         {"d 'de' MMMM", "#"},
+        {"dd'x'MM'x'yy", "#"},    // a quoted letter is a letter
+        {"dd'/'MM'/'yy", "/"},    // quoted punctuation is punctuation
+        {"yyyy年M月d日", "#"},     // 年 and 月 are letters
+        {"HH 'h' mm", "#"},
+        {"HHmmss", "#"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SeparatorOfFormat(QString::fromUtf8(c.format), QStringLiteral("#")),
-                  QString::fromUtf8(c.sep))
+    for (const Case& c : cases) {
+        EXPECT_EQ(SeparatorOfFormat(QString::fromUtf8(c.format), QStringLiteral("#")), QString::fromUtf8(c.sep))
             << c.format;
-    // Real locale formats: Russian gives the journal's 05.03.2017 and 14:07:09.
+    }
+    // Real locale formats: Russian gives the journal's 05.03.2017 and 14:07:09;
+    // the C (POSIX) locale of a bare machine shows no numeric date and falls
+    // back to the Russian separators.
     const struct {
         QLocale locale;
         const char* date;
         const char* time;
-    } locales[] = {{QLocale(QLocale::Russian, QLocale::Russia), ".", ":"},
-                   {QLocale(QLocale::English, QLocale::UnitedStates), "/", ":"},
-                   {QLocale(QLocale::German, QLocale::Germany), ".", ":"}};
+        const char* sample;  // 11 December 2026, 09:05:03
+    } locales[] = {
+        {QLocale(QLocale::Russian, QLocale::Russia), ".", ":", "11.12.2026 09:05:03"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "/", ":", "11/12/2026 09:05:03"},
+        {QLocale(QLocale::German, QLocale::Germany), ".", ":", "11.12.2026 09:05:03"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), "-", ":", "11-12-2026 09:05:03"},  // yyyy-MM-dd
+        {QLocale::c(), ".", ":", "11.12.2026 09:05:03"},
+        {QLocale(QStringLiteral("POSIX")), ".", ":", "11.12.2026 09:05:03"},
+    };
     for (const auto& l : locales) {
-        const DateTimeSeparators seps{SeparatorOfFormat(l.locale.dateFormat(QLocale::ShortFormat), "/"),
-                                      SeparatorOfFormat(l.locale.timeFormat(QLocale::ShortFormat), ":")};
+        const DateTimeSeparators seps = SeparatorsOfLocale(l.locale);
         EXPECT_EQ(seps.date, QString::fromUtf8(l.date)) << l.locale.name().toStdString();
         EXPECT_EQ(seps.time, QString::fromUtf8(l.time)) << l.locale.name().toStdString();
+        EXPECT_EQ(JournalDateText(QDate(2026, 12, 11), seps) + u' ' + JournalTimeText(QTime(9, 5, 3), seps),
+                  QString::fromUtf8(l.sample))
+            << l.locale.name().toStdString();
     }
     const DateTimeSeparators system = SystemDateTimeSeparators();
-    EXPECT_FALSE(system.date.isEmpty());
-    EXPECT_FALSE(system.time.isEmpty());
+    EXPECT_TRUE(IsPunctuation(system.date)) << system.date.toStdString();
+    EXPECT_TRUE(IsPunctuation(system.time)) << system.time.toStdString();
 }
 
 TEST(JournalTexts, EntryFieldsAndLineBytes)
