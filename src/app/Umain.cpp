@@ -786,15 +786,17 @@ TransferProgress TMainZorvaForm::ProgressDisplay()
     return progress;
 }
 
-void TMainZorvaForm::mProchaClick()
+template <typename Command>
+void TMainZorvaForm::RunFirmwareCommand(Command command)
 {
+    // A running command owns the panel; a second one started from the menu does nothing.
     if (!PanelProgress->isHidden())
         return;
     SetPanelText(2, QString());
     int length = LoadFirmwareFile();
     if (length == 0)
         return;
-    UploadResult result = UploadFirmware(link_, *firmware_, length, ProgressDisplay());
+    auto result = command(link_, *firmware_, length, ProgressDisplay());
     PanelProgress->hide();
     if (IsSuccess(result))
         SetPanelText(2, ResultText(result));
@@ -802,20 +804,14 @@ void TMainZorvaForm::mProchaClick()
         ShowMessage(ServiceMessage::Error(ResultText(result)));
 }
 
+void TMainZorvaForm::mProchaClick()
+{
+    RunFirmwareCommand(UploadFirmware);
+}
+
 void TMainZorvaForm::mCompareFileClick()
 {
-    if (!PanelProgress->isHidden())
-        return;
-    SetPanelText(2, QString());
-    int length = LoadFirmwareFile();
-    if (length == 0)
-        return;
-    CompareResult result = CompareFirmware(link_, *firmware_, length, ProgressDisplay());
-    PanelProgress->hide();
-    if (IsSuccess(result))
-        SetPanelText(2, ResultText(result));
-    else
-        ShowMessage(ServiceMessage::Error(ResultText(result)));
+    RunFirmwareCommand(CompareFirmware);
 }
 
 void TMainZorvaForm::mSerNumClick()

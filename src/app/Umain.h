@@ -184,6 +184,8 @@ private:
     void ShowMessage(const ServiceMessage& message);
     bool AskText(const QString& caption, const QString& prompt, QString& text);
     TransferProgress ProgressDisplay();
+    template <typename Command>
+    void RunFirmwareCommand(Command command);
     void CheckSerialWriteStep();
 
     COM com_;

@@ -2,6 +2,7 @@
 // What one accepted status reply means for the display and the journal.
 // Pure functions of a StandStatus, so a table of cases can pin them down.
 #include "link/StandProtocol.h"
+#include "platform/Colors.h"
 
 #include <QColor>
 #include <QString>
@@ -9,16 +10,6 @@
 #include <optional>
 #include <vector>
 
-namespace Colors {
-inline const QColor Red{0xFF, 0x00, 0x00};
-inline const QColor Lime{0x00, 0xFF, 0x00};
-inline const QColor Silver{0xC0, 0xC0, 0xC0};
-inline const QColor Gray{0x80, 0x80, 0x80};
-inline const QColor Yellow{0xFF, 0xFF, 0x00};
-inline const QColor Orange{0xFF, 0x80, 0x00};
-inline const QColor Black{0x00, 0x00, 0x00};
-inline const QColor White{0xFF, 0xFF, 0xFF};
-}  // namespace Colors
 
 constexpr uint8_t kStateTestMode = 100;
 constexpr uint8_t kStateIdle = 255;

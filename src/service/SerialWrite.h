@@ -2,6 +2,7 @@
 // Writing one serial number into the board in the stand (ButtonWriteSN) and
 // collecting the stand's report of it (CheckSerialWrite, on poll ticks).
 #include "platform/Clock.h"
+#include "platform/Colors.h"
 
 #include <QColor>
 #include <QString>
@@ -12,12 +13,12 @@ class StandLink;
 
 // ShapeSN lamp colours.
 namespace SerialLamp {
-inline const QColor Gray{0x80, 0x80, 0x80};  // at start
-inline const QColor Silver{0xC0, 0xC0, 0xC0};
-inline const QColor Yellow{0xFF, 0xFF, 0x00};
-inline const QColor Lime{0x00, 0xFF, 0x00};
-inline const QColor Red{0xFF, 0x00, 0x00};
-inline const QColor Orange{0xFF, 0x80, 0x00};
+inline const QColor& Gray = Colors::Gray;  // at start
+inline const QColor& Silver = Colors::Silver;
+inline const QColor& Yellow = Colors::Yellow;
+inline const QColor& Lime = Colors::Lime;
+inline const QColor& Red = Colors::Red;
+inline const QColor& Orange = Colors::Orange;
 }  // namespace SerialLamp
 
 constexpr uint32_t SerialWriteTimeoutMs = 2000;
