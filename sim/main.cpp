@@ -81,8 +81,19 @@ int main(int argc, char** argv)
     Responder responder(model, opt.faults, opt.model.seed, opt.pace, sink);
     if (verbose) {
         responder.onExchange = [](const Bytes& frame, const FaultedReply& reply) {
-            std::fprintf(stderr, "stand-sim: %c -> %zu bytes%s%s\n", frame[0], reply.bytes.size(),
-                         reply.kind == FaultKind::None ? "" : ", fault: ", reply.kind == FaultKind::None ? "" : FaultName(reply.kind));
+            // A faulted reply's bytes as sent, so a soak can tell which of them a program may accept.
+            std::string sent;
+            if (reply.kind != FaultKind::None) {
+                sent = " =";
+                char hex[4];
+                for (uint8_t b : reply.bytes) {
+                    std::snprintf(hex, sizeof hex, " %02X", b);
+                    sent += hex;
+                }
+            }
+            std::fprintf(stderr, "stand-sim: %c -> %zu bytes%s%s%s\n", frame[0], reply.bytes.size(),
+                         reply.kind == FaultKind::None ? "" : ", fault: ", reply.kind == FaultKind::None ? "" : FaultName(reply.kind),
+                         sent.c_str());
         };
     }
     // Byte-rate pacing wants wake-ups close to the microseconds asked for.
