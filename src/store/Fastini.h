@@ -37,7 +37,9 @@ public:
     // The exact bytes Save writes.
     std::string Serialize() const;
 
-    // Window placement: Left, Top, Width, Height of the outer frame.
+    // Window placement: Left, Top, Width, Height of the outer frame. A window
+    // restored before it has a frame gets the frame taken off its size once
+    // the frame is known.
     void LoadPlacement(std::string_view section, QWidget* window);
     void SavePlacement(std::string_view section, QWidget* window);
     void LoadFormPlacement(QWidget* window);  // section = the window's objectName()

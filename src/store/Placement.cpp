@@ -5,11 +5,13 @@
 
 #include "platform/Text.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
+#include <limits>
 
 ScreenRect EnclosingRect(const std::vector<ScreenRect>& monitors)
 {
@@ -47,21 +49,98 @@ ScreenRect VirtualScreenRect()
     return EnclosingRect(monitors);
 }
 
+FrameMargins MarginsAround(const WindowBox& outer, const WindowBox& client)
+{
+    FrameMargins m;
+    m.left = std::max(0, client.left - outer.left);
+    m.top = std::max(0, client.top - outer.top);
+    m.right = std::max(0, (outer.left + outer.width) - (client.left + client.width));
+    m.bottom = std::max(0, (outer.top + outer.height) - (client.top + client.height));
+    return m;
+}
+
 namespace {
 
-// Frame and caption around the client area; nothing before the window has a
-// frame, so saving and restoring always agree on the numbers.
-QSize FrameExtra(const QWidget* window)
+int ClientSize(int64_t outer, int frame)
 {
-    const QSize extra = window->frameGeometry().size() - window->geometry().size();
-    return QSize(std::max(0, extra.width()), std::max(0, extra.height()));
+    return static_cast<int>(std::clamp<int64_t>(outer - frame, 0, QWIDGETSIZE_MAX));
 }
 
-int ClientSize(int32_t outer, int frame)
+int Coordinate(int64_t v)
 {
-    const int64_t inner = static_cast<int64_t>(outer) - frame;
-    return static_cast<int>(std::clamp<int64_t>(inner, 0, QWIDGETSIZE_MAX));
+    return static_cast<int>(std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
+
+}  // namespace
+
+WindowBox ClientForOuter(int64_t left, int64_t top, int64_t width, int64_t height, const FrameMargins& frame)
+{
+    return {Coordinate(left), Coordinate(top), ClientSize(width, frame.left + frame.right),
+            ClientSize(height, frame.top + frame.bottom)};
+}
+
+void PendingOuterPlacement::MoveCorner(int left, int top)
+{
+    wanted_.left = left;
+    wanted_.top = top;
+}
+
+bool PendingOuterPlacement::FrameArrived(const WindowBox& outer, const WindowBox& client, WindowBox* apply)
+{
+    if (done_ || outer == client)
+        return false;
+    done_ = true;
+    *apply = ClientForOuter(wanted_.left, wanted_.top, wanted_.width, wanted_.height, MarginsAround(outer, client));
+    return true;
+}
+
+namespace {
+
+WindowBox BoxOf(const QRect& r)
+{
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+constexpr const char* kPendingName = "PendingOuterPlacement";
+
+// Watches its window until the frame is known, then sets the stored outer
+// box once and goes away.
+class PendingPlacementFilter : public QObject {
+public:
+    PendingPlacementFilter(QWidget* window, const WindowBox& outer) : QObject(window), window_(window), pending_(outer)
+    {
+        setObjectName(QString::fromLatin1(kPendingName));
+        window->installEventFilter(this);
+    }
+
+    PendingOuterPlacement& Pending() { return pending_; }
+
+    static PendingPlacementFilter* Of(QWidget* window)
+    {
+        return dynamic_cast<PendingPlacementFilter*>(
+            window->findChild<QObject*>(QString::fromLatin1(kPendingName), Qt::FindDirectChildrenOnly));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type t = event->type();
+        if (watched != window_ || (t != QEvent::Show && t != QEvent::Move && t != QEvent::Resize))
+            return false;
+        WindowBox apply;
+        if (pending_.FrameArrived(BoxOf(window_->frameGeometry()), BoxOf(window_->geometry()), &apply)) {
+            window_->removeEventFilter(this);
+            window_->resize(apply.width, apply.height);
+            window_->move(apply.left, apply.top);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    PendingOuterPlacement pending_;
+};
 
 }  // namespace
 
@@ -77,10 +156,16 @@ void TFastIniFile::LoadPlacement(std::string_view section, QWidget* window)
     const int32_t top = s->ReadInteger("Top", frame.y());
     const int32_t width = s->ReadInteger("Width", frame.width());
     const int32_t height = s->ReadInteger("Height", frame.height());
-    const QSize extra = FrameExtra(window);
+    delete PendingPlacementFilter::Of(window);
+    const FrameMargins margins = MarginsAround(BoxOf(frame), BoxOf(window->geometry()));
+    const WindowBox client = ClientForOuter(left, top, width, height, margins);
     // For a window, move() places the outer frame.
-    window->move(left, top);
-    window->resize(ClientSize(width, extra.width()), ClientSize(height, extra.height()));
+    window->move(client.left, client.top);
+    window->resize(client.width, client.height);
+    // Without a frame yet the outer size went in as the client size; the
+    // frame, once known, is taken off it.
+    if (margins.None())
+        new PendingPlacementFilter(window, WindowBox{left, top, width, height});
 }
 
 void TFastIniFile::SavePlacement(std::string_view section, QWidget* window)
@@ -114,8 +199,11 @@ void KeepFormOnScreen(QWidget* window)
         return;
     const WindowCorner was{window->x(), window->y()};
     const WindowCorner now = KeepCornerOnScreen(was, VirtualScreenRect());
-    if (!(now == was))
-        window->move(now.left, now.top);
+    if (now == was)
+        return;
+    window->move(now.left, now.top);
+    if (PendingPlacementFilter* pending = PendingPlacementFilter::Of(window))
+        pending->Pending().MoveCorner(now.left, now.top);
 }
 
 void RestoreWindowPlacement(QWidget* window)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -205,6 +206,144 @@ TEST_F(Placement, FirstRunMovesNothingAndSavesAllFourKeys)
     SaveWindowPlacement(&w);
     CloseAppIni();
     EXPECT_EQ(dir.read("StendZorva.ini"), "[MainZorvaForm]\r\nLeft=50\r\nTop=60\r\nWidth=700\r\nHeight=500\r\n");
+}
+
+// ---- frame arithmetic and the placement that waits for the frame ----------
+
+TEST(FrameArithmetic, MarginsAndClientOfAnOuterBox)
+{
+    struct Case {
+        const char* name;
+        WindowBox outer;
+        WindowBox client;
+        FrameMargins margins;
+    };
+    const Case cases[] = {
+        {"NoFrame", {40, 30, 1098, 540}, {40, 30, 1098, 540}, {0, 0, 0, 0}},
+        {"CaptionAndBorders", {40, 30, 1098, 540}, {41, 52, 1096, 517}, {1, 22, 1, 1}},
+        {"Offscreen", {100, 100, 304, 204}, {102, 102, 300, 200}, {2, 2, 2, 2}},
+        {"ClientLargerThanOuter", {10, 10, 100, 100}, {5, 5, 120, 120}, {0, 0, 0, 0}},
+        {"NegativeCorner", {-1288, -200, 808, 624}, {-1284, -176, 800, 596}, {4, 24, 4, 4}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MarginsAround(c.outer, c.client), c.margins) << c.name;
+        // The client box of the outer one lies inside it where the frame says.
+        if (c.margins.None())
+            continue;
+        const WindowBox set = ClientForOuter(c.outer.left, c.outer.top, c.outer.width, c.outer.height, c.margins);
+        EXPECT_EQ(set, (WindowBox{c.outer.left, c.outer.top, c.client.width, c.client.height})) << c.name;
+    }
+    // Sizes never go below 0 nor past the toolkit's largest; corners saturate.
+    const FrameMargins frame{4, 24, 4, 4};
+    EXPECT_EQ(ClientForOuter(1, 2, 6, 20, frame), (WindowBox{1, 2, 0, 0}));
+    EXPECT_EQ(ClientForOuter(1, 2, -2147483648LL, 2147483647LL, frame), (WindowBox{1, 2, 0, QWIDGETSIZE_MAX}));
+    EXPECT_EQ(ClientForOuter(-2147483648LL, 2147483647LL, 300, 200, {}), (WindowBox{-2147483647 - 1, 2147483647, 300, 200}));
+}
+
+TEST(FrameArithmetic, PendingPlacementAppliesOnceWhenTheFrameComes)
+{
+    PendingOuterPlacement p({40, 30, 1098, 540});
+    WindowBox apply{-1, -1, -1, -1};
+    // Shown, moved and resized without a frame: nothing yet.
+    EXPECT_FALSE(p.FrameArrived({40, 30, 1098, 540}, {40, 30, 1098, 540}, &apply));
+    EXPECT_FALSE(p.FrameArrived({60, 50, 1098, 540}, {60, 50, 1098, 540}, &apply));
+    EXPECT_EQ(apply, (WindowBox{-1, -1, -1, -1}));
+    EXPECT_FALSE(p.Done());
+    // The window manager framed it (and put the client where the corner was).
+    ASSERT_TRUE(p.FrameArrived({39, 8, 1100, 563}, {40, 30, 1098, 540}, &apply));
+    EXPECT_EQ(apply, (WindowBox{40, 30, 1096, 517}));
+    EXPECT_TRUE(p.Done());
+    // Once only: later moves and resizes are the operator's.
+    EXPECT_FALSE(p.FrameArrived({0, 0, 500, 400}, {1, 22, 498, 377}, &apply));
+    EXPECT_EQ(apply, (WindowBox{40, 30, 1096, 517}));
+
+    // The on-screen check moved the corner before the frame came.
+    PendingOuterPlacement moved({3000, 100, 800, 600});
+    moved.MoveCorner(0, 100);
+    ASSERT_TRUE(moved.FrameArrived({0, 100, 800, 600}, {4, 124, 792, 572}, &apply));
+    EXPECT_EQ(apply, (WindowBox{0, 100, 792, 572}));
+}
+
+// The offscreen platform frames a window 2 pixels wide on each side once it
+// is shown, as a window manager would (only sooner).
+void ShowFramed(QWidget& w)
+{
+    w.show();
+    QCoreApplication::processEvents();
+}
+
+QRect Client(const QWidget& w)
+{
+    return w.geometry();
+}
+
+TEST_F(Placement, RestoredBeforeShownKeepsItsNumbersAcrossRuns)
+{
+    const std::string stored = "[MainZorvaForm]\r\nLeft=40\r\nTop=30\r\nWidth=1098\r\nHeight=540\r\n"
+                               "[LogForm]\r\nLeft=200\r\nTop=150\r\nWidth=640\r\nHeight=480\r\n";
+    dir.write("StendZorva.ini", stored);
+    for (int run = 0; run < 3; ++run) {
+        OpenAppIni("StendZorva.ini");
+        QWidget main;
+        main.setObjectName("MainZorvaForm");
+        QWidget log;
+        log.setObjectName("LogForm");
+        // As the main window's creation does: both placed before either is shown.
+        RestoreWindowPlacement(&main);
+        AppIni->LoadFormPlacement(&log);
+        ShowFramed(main);
+        ShowFramed(log);
+        ASSERT_NE(main.frameGeometry(), Client(main)) << "the platform gave no frame";
+        EXPECT_EQ(Outer(main), QRect(40, 30, 1098, 540)) << "run " << run;
+        EXPECT_EQ(Outer(log), QRect(200, 150, 640, 480)) << "run " << run;
+        EXPECT_EQ(Client(main).size(), QSize(1094, 536));
+        AppIni->SaveFormPlacement(&log);
+        SaveWindowPlacement(&main);
+        CloseAppIni();
+        EXPECT_EQ(dir.read("StendZorva.ini"), stored) << "run " << run;
+    }
+}
+
+TEST_F(Placement, WindowNeverShownSavesWhatItRead)
+{
+    dir.write("s.ini", "[LogForm]\r\nLeft=-5000\r\nTop=9000\r\nWidth=640\r\nHeight=480\r\n");
+    TFastIniFile ini(dir.file("s.ini"));
+    QWidget log;
+    log.setObjectName("LogForm");
+    ini.LoadFormPlacement(&log);
+    ini.SaveFormPlacement(&log);
+    EXPECT_EQ(ini.Serialize(), dir.read("s.ini"));
+}
+
+TEST_F(Placement, OnScreenCheckHoldsWhenTheFrameComes)
+{
+    const ScreenRect r = VirtualScreenRect();
+    dir.write("StendZorva.ini", "[Far]\r\nLeft=" + std::to_string(r.right + 100) + "\r\nTop=30\r\nWidth=500\r\nHeight=400\r\n");
+    OpenAppIni("StendZorva.ini");
+    QWidget far;
+    far.setObjectName("Far");
+    RestoreWindowPlacement(&far);
+    ShowFramed(far);
+    EXPECT_EQ(Outer(far), QRect(0, 30, 500, 400));
+}
+
+TEST_F(Placement, OperatorsChangesAfterTheFrameStay)
+{
+    dir.write("s.ini", "[W]\r\nLeft=40\r\nTop=30\r\nWidth=500\r\nHeight=400\r\n");
+    TFastIniFile ini(dir.file("s.ini"));
+    QWidget w;
+    w.setObjectName("W");
+    ini.LoadFormPlacement(&w);
+    ini.LoadFormPlacement(&w);  // a second restore replaces the first, it does not add to it
+    ShowFramed(w);
+    EXPECT_EQ(Outer(w), QRect(40, 30, 500, 400));
+    w.resize(300, 200);
+    w.move(70, 60);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Outer(w), QRect(70, 60, 304, 204));
+    w.hide();
+    ShowFramed(w);
+    EXPECT_EQ(Outer(w), QRect(70, 60, 304, 204));
 }
 
 TEST_F(Placement, SaveReplacesKeysInPlace)
