@@ -4,8 +4,11 @@
 // typing into fields, and reading the stand's files.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -68,8 +71,7 @@ private:
             if (!unexpectedSince_)
                 unexpectedSince_ = now;
             else if (now - *unexpectedSince_ > std::chrono::seconds(5)) {
-                ADD_FAILURE() << "a modal window nobody expected: " << w->metaObject()->className() << " \""
-                              << w->windowTitle().toStdString() << "\"";
+                ADD_FAILURE() << "a modal window nobody expected: " << Describe(w);
                 w->close();
                 unexpectedSince_.reset();
             }
@@ -82,10 +84,17 @@ private:
         if (step.act(w)) {
             ++answered_;
         } else {
-            ADD_FAILURE() << "expected " << step.what << ", found " << w->metaObject()->className() << " \""
-                          << w->windowTitle().toStdString() << "\"";
+            ADD_FAILURE() << "expected " << step.what << ", found " << Describe(w);
             w->close();
         }
+    }
+
+    static std::string Describe(QWidget* w)
+    {
+        std::string text = std::string(w->metaObject()->className()) + " \"" + w->windowTitle().toStdString() + "\"";
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            text += ": " + box->text().toStdString();
+        return text;
     }
 
     QTimer timer_;
@@ -134,6 +143,24 @@ inline void TypeInto(QLineEdit* edit, const QString& text)
     QTest::mouseClick(edit, Qt::LeftButton);
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(edit, text);
+}
+
+// Types a path into a file dialog's name field and presses Enter. The path is
+// pasted whole: typed a letter at a time, every folder on the way stays
+// selected in the dialog's list beside the file and the dialog opens the
+// first of them instead. The completer's list may be open under the field and
+// hold the keyboard, as on a desktop: Esc closes it first.
+inline void AnswerFileDialog(QFileDialog& dialog, const QString& path)
+{
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    QApplication::clipboard()->setText(path);
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+    if (QWidget* list = QApplication::activePopupWidget())
+        QTest::keyClick(list, Qt::Key_Escape);
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible()) << "the dialog refused " << path.toStdString();
 }
 
 // A memory dump line as an independent reader writes it: "XX: " or "XXXX: ",

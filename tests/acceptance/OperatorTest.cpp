@@ -13,7 +13,6 @@
 #include "monitor/StatusView.h"
 #include "platform/Text.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -299,15 +298,7 @@ TEST(OperatorAcceptance, AShiftAtTheStandFromStartToRestart)
     TempDir archive;  // a journal kept elsewhere
     archive.write("other.log", other);
     modals.Then<QFileDialog>("the open dialog", [&](QFileDialog& dialog) {
-        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        // Pasted whole: typed a letter at a time, each folder on the way ends up selected in
-        // the dialog's list along with the file.
-        QApplication::clipboard()->setText(QString::fromStdString(archive.file("other.log")));
-        QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
-        if (QWidget* list = QApplication::activePopupWidget())
-            QTest::keyClick(list, Qt::Key_Escape);
-        QTest::keyClick(name, Qt::Key_Return);
+        AnswerFileDialog(dialog, QString::fromStdString(archive.file("other.log")));
     });
     ASSERT_TRUE(ChooseFromPopup(journal, 1, journal.pmOpenLog));
     EXPECT_TRUE(modals.AllAnswered());
