@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace standsim {
 
@@ -85,12 +86,13 @@ FaultInjector::FaultInjector(const FaultPlan& plan, uint64_t seed)
 {
 }
 
-FaultedReply FaultInjector::Apply(const Bytes& reply)
+FaultedReply FaultInjector::Apply(Bytes reply)
 {
+    const size_t size = reply.size();
     FaultedReply out;
-    out.bytes = reply;
+    out.bytes = std::move(reply);
     const uint64_t n = ++replies_;
-    if (n <= plan_.after || !plan_.Any() || reply.empty())
+    if (n <= plan_.after || !plan_.Any() || size == 0)
         return out;
 
     const double r = Uniform();
@@ -102,19 +104,19 @@ FaultedReply FaultInjector::Apply(const Bytes& reply)
     }
     if (r < (edge += plan_.truncate)) {
         out.kind = FaultKind::Truncate;
-        out.bytes.resize(reply.size() > 1 ? 1 + Rand(static_cast<uint32_t>(reply.size() - 1)) : 0);
+        out.bytes.resize(size > 1 ? 1 + Rand(static_cast<uint32_t>(size - 1)) : 0);
         return out;
     }
     if (r < (edge += plan_.corrupt)) {
         out.kind = FaultKind::Corrupt;
         const uint8_t delta = static_cast<uint8_t>(1 + Rand(255));
-        if (reply.size() >= 2 && Rand(2) == 0) {
+        if (size >= 2 && Rand(2) == 0) {
             // The first byte (an echo, or the state) is wrong while the sum still holds:
             // only the program's own checks of the content can tell.
             out.bytes.front() = static_cast<uint8_t>(out.bytes.front() + delta);
             out.bytes.back() = static_cast<uint8_t>(out.bytes.back() - delta);
         } else {
-            const size_t at = Rand(static_cast<uint32_t>(reply.size()));
+            const size_t at = Rand(static_cast<uint32_t>(size));
             out.bytes[at] = static_cast<uint8_t>(out.bytes[at] + delta);
         }
         return out;

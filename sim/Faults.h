@@ -38,7 +38,7 @@ public:
 
     FaultInjector(const FaultPlan& plan, uint64_t seed);
     // Decides the fate of the next reply and applies it.
-    FaultedReply Apply(const Bytes& reply);
+    FaultedReply Apply(Bytes reply);  // by value: a reply handed over is not copied
     uint64_t Replies() const { return replies_; }
 
 private:

@@ -3,7 +3,7 @@
 #include "Protocol.h"
 
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 namespace standsim {
 
@@ -31,7 +31,9 @@ private:
         uint8_t value;
         int64_t atUs;
     };
-    std::deque<Byte> buf_;
+    // The consumed front is cut off once per Push, so the buffer keeps its
+    // capacity and a steady exchange allocates nothing here.
+    std::vector<Byte> buf_;
     int64_t lastUs_ = 0;
     size_t rejected_ = 0;
 };

@@ -103,14 +103,20 @@ void PtyServer::RequestStop()
 
 bool PtyServer::Flush(int64_t nowUs)
 {
-    // Everything that is due goes out in as few writes as possible.
+    // Everything that is due goes out in as few writes as possible; a lone
+    // chunk (every unpaced reply) is written from where it lies.
     while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
-        Bytes batch;
-        size_t chunks = 0;
-        for (auto it = queue_.begin(); it != queue_.end() && it->dueUs <= nowUs; ++it, ++chunks)
-            batch.insert(batch.end(), it->bytes.begin() + (chunks == 0 ? static_cast<std::ptrdiff_t>(written_) : 0),
-                         it->bytes.end());
-        const ssize_t w = ::write(master_, batch.data(), batch.size());
+        const Bytes& front = queue_.front().bytes;
+        const uint8_t* data = front.data() + written_;
+        size_t size = front.size() - written_;
+        if (queue_.size() > 1 && queue_[1].dueUs <= nowUs) {
+            batch_.assign(front.begin() + static_cast<std::ptrdiff_t>(written_), front.end());
+            for (auto it = queue_.begin() + 1; it != queue_.end() && it->dueUs <= nowUs; ++it)
+                batch_.insert(batch_.end(), it->bytes.begin(), it->bytes.end());
+            data = batch_.data();
+            size = batch_.size();
+        }
+        const ssize_t w = ::write(master_, data, size);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
@@ -135,7 +141,7 @@ bool PtyServer::Flush(int64_t nowUs)
                 left = 0;
             }
         }
-        if (static_cast<size_t>(w) < batch.size())
+        if (static_cast<size_t>(w) < size)
             return true;
     }
     return true;

@@ -42,6 +42,7 @@ private:
     std::string link_;
     std::deque<OutChunk> queue_; // by due time
     size_t written_ = 0;         // of the front chunk
+    Bytes batch_;                // due chunks joined for one write; kept for its capacity
 };
 
 } // namespace standsim

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace standsim {
 
@@ -26,9 +28,12 @@ std::vector<OutChunk> Responder::Feed(const uint8_t* data, size_t n, int64_t now
         const auto reply = model_.Answer(frame.bytes, nowUs / 1000);
         if (!reply)
             continue;
-        FaultedReply f = faults_.Apply(*reply);
+        std::optional<StatusReply> status;
         if (frame.bytes[0] == 'S' && reply->size() == 13 && (*reply)[11] != 0 && events_)
-            events_(EventLine(StatusReply::Decode(*reply), f.kind != FaultKind::None));
+            status = StatusReply::Decode(*reply);
+        FaultedReply f = faults_.Apply(std::move(*reply));
+        if (status)
+            events_(EventLine(*status, f.kind != FaultKind::None));
         if (onExchange)
             onExchange(frame.bytes, f);
         if (f.bytes.empty())

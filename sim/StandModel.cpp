@@ -375,6 +375,7 @@ std::optional<Bytes> StandModel::Answer(const Bytes& frame, int64_t nowMs)
         r = {'R'};
         break;
     case 'e':
+        r.reserve(kBlock + 1);  // the block and its check byte in one allocation
         for (size_t i = 0; i < kBlock; ++i)
             r.push_back(eprom_[(frame[1] + i) & 0xFF]);
         break;
@@ -386,6 +387,7 @@ std::optional<Bytes> StandModel::Answer(const Bytes& frame, int64_t nowMs)
         break;
     case 'f': {
         const size_t at = frame[1] | (frame[2] << 8);
+        r.reserve(kBlock + 1);
         for (size_t i = 0; i < kBlock; ++i)
             r.push_back(flash_[(at + i) & 0xFFFF]);
         break;
@@ -396,6 +398,7 @@ std::optional<Bytes> StandModel::Answer(const Bytes& frame, int64_t nowMs)
             flash_[(at + i) & 0xFFFF] = frame[3 + i];
         if (onFlashChanged)
             onFlashChanged();
+        r.reserve(kBlock + 1);
         for (size_t i = 0; i < kBlock; ++i)
             r.push_back(flash_[(at + i) & 0xFFFF]);
         break;

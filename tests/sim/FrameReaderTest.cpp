@@ -84,3 +84,26 @@ TEST(FrameReader, FramesSplitAcrossReadsAndStaleRemains)
     EXPECT_EQ(Cut(r, Cmd({'S'}), 10'000 + FrameReader::kStaleUs + 1), (std::vector<std::string>{"53 AD"}));
     EXPECT_EQ(r.Pending(), 0u);
 }
+
+TEST(FrameReader, RestOfAReadWaitsWithItsOwnTime)
+{
+    // A whole frame and the head of the next come in one read; the head is
+    // kept (and only it) and finishes with the later bytes, timed by its own
+    // first byte, over and over without the buffer growing.
+    FrameReader r;
+    const Bytes a = Cmd({'A', 0x17, 0x00, 0x11});
+    int64_t now = 1000;
+    EXPECT_TRUE(Cut(r, Bytes(a.begin(), a.begin() + 2), now).empty());
+    for (int round = 0; round < 3; ++round) {
+        Bytes in(a.begin() + 2, a.end());
+        in.insert(in.end(), a.begin(), a.begin() + 2);
+        const auto frames = r.Push(in.data(), in.size(), now + 40);
+        ASSERT_EQ(frames.size(), 1u) << round;
+        EXPECT_EQ(frames[0].bytes, a) << round;
+        EXPECT_EQ(frames[0].firstByteUs, now) << round;
+        EXPECT_EQ(r.Pending(), 2u) << round;
+        now += 40;
+    }
+    EXPECT_EQ(Cut(r, Bytes(a.begin() + 2, a.end()), now + 10), (std::vector<std::string>{Hex(a)}));
+    EXPECT_EQ(r.Pending(), 0u);
+}
