@@ -8,7 +8,7 @@
 // normal display on the first tick after the faults stop.
 //
 // usage: soak [--sim PATH] [--exchanges N] [--faults SPEC] [--cycle-ms MS] [--seed N] [--every K]
-// Exit status 0 when every check held, 1 otherwise, 3 on a hang.
+// Exit status 0 when every check held, 1 otherwise, 3 on a hang, 4 when interrupted.
 #include "app/Umain.h"
 #include "monitor/StatusView.h"
 #include "platform/Text.h"
@@ -87,6 +87,16 @@ long HeapKiB()
     return static_cast<long>(mallinfo2().uordblks / 1024);
 }
 
+// The simulators running, so an interrupted or hung soak does not leave them behind.
+std::atomic<pid_t> g_children[2] = {-1, -1};
+
+void StopChildren()
+{
+    for (auto& pid : g_children)
+        if (pid_t p = pid.exchange(-1); p > 0)
+            kill(p, SIGTERM);
+}
+
 // stand-sim as a child, its trace (STAND_SIM_LOG=1) going to a file.
 class Sim {
 public:
@@ -117,6 +127,11 @@ public:
             execv(exe.c_str(), argv.data());
             _exit(127);
         }
+        for (auto& slot : g_children) {
+            pid_t none = -1;
+            if (slot.compare_exchange_strong(none, pid_))
+                break;
+        }
         if (trace >= 0)
             ::close(trace);
         close(fds[1]);
@@ -137,6 +152,10 @@ public:
     void Stop()
     {
         if (pid_ > 0) {
+            for (auto& slot : g_children) {
+                pid_t mine = pid_;
+                slot.compare_exchange_strong(mine, -1);
+            }
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
             pid_ = -1;
@@ -396,12 +415,18 @@ int main(int argc, char** argv)
     const std::string link = data + "COM1";
     std::ofstream(data + "fw.hex") << HexFileOfFF(256);
 
+    for (int sig : {SIGINT, SIGTERM})
+        std::signal(sig, [](int) {
+            StopChildren();
+            _exit(4);
+        });
     std::thread([] {
         for (;;) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
             if (NowMs() - g_beatMs.load() > kHangSeconds * 1000) {
                 std::fprintf(stderr, "soak: HANG: no return for %d s in %s\n", kHangSeconds, g_doing.load());
                 std::fflush(stdout);
+                StopChildren();
                 _exit(3);
             }
         }
@@ -564,6 +589,17 @@ int main(int argc, char** argv)
         deadAllError = deadAllError && w.PanelText(1) == QStringLiteral("Error");
     }
 
+    // The simulator's own record of the event replies must agree with its trace.
+    uint64_t logged = 0, loggedFaulted = 0;
+    {
+        std::ifstream events(state + "/events.log");
+        std::string line;
+        while (std::getline(events, line)) {
+            ++logged;
+            loggedFaulted += line.find(" faulted") != std::string::npos ? 1 : 0;
+        }
+    }
+
     // The journal against what the stand sent.
     std::map<std::string, long> counts;
     const std::vector<std::string> journal = JournalFields(data + "StendZorva.log");
@@ -623,6 +659,7 @@ int main(int argc, char** argv)
     std::printf("serial number window opened and OK'd %" PRIu64 " times; messages shown:\n", serNumShown);
     for (const auto& [text, n] : messages)
         std::printf("  %6" PRIu64 "  %s\n", n, text.toStdString().c_str());
+    std::printf("events.log: %" PRIu64 " event replies, %" PRIu64 " faulted\n", logged, loggedFaulted);
     std::printf("journal: %zu lines; from intact or still-valid replies %zu, missing %" PRIu64
                 "; from rejected event replies (must be 0) %" PRIu64 " of %zu possible; from late replies %" PRIu64
                 "; unexplained %" PRIu64 "\n",
@@ -651,6 +688,8 @@ int main(int argc, char** argv)
     check(tickTiming.overBound == 0, "a tick took longer than its bound");
     for (const auto& [name, t] : commandTiming)
         check(t.overBound == 0, "a service command took longer than its bound");
+    check(logged == trace.eventReplies && loggedFaulted == trace.faultedEventReplies,
+          "events.log and the trace disagree");
     check(missing == 0, "a reply the program had to accept is missing from the journal");
     check(acceptedInvalid == 0, "a journal entry came from a reply whose bytes were invalid");
     check(unexplained == 0, "a journal entry no reply explains");
