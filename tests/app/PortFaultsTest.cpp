@@ -5,6 +5,7 @@
 #include "monitor/StatusView.h"
 
 #include <QLabel>
+#include <QProgressBar>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -135,6 +136,25 @@ private:
     std::vector<std::vector<uint8_t>> sent_;
     std::thread thread_;
 };
+
+// An Intel HEX file of `length` bytes from address 0, 16 a record.
+std::string HexFile(size_t length)
+{
+    std::string out;
+    char line[80];
+    for (size_t a = 0; a < length; a += 16) {
+        unsigned sum = 16 + (a >> 8) + (a & 0xFF);
+        int len = std::snprintf(line, sizeof line, ":10%04X00", static_cast<unsigned>(a));
+        for (size_t i = 0; i < 16; ++i) {
+            const unsigned b = (a + i) * 7 & 0xFF;
+            len += std::snprintf(line + len, sizeof line - static_cast<size_t>(len), "%02X", b);
+            sum += b;
+        }
+        std::snprintf(line + len, sizeof line - static_cast<size_t>(len), "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        out += line;
+    }
+    return out + ":00000001FF\r\n";
+}
 
 }  // namespace
 
@@ -290,4 +310,50 @@ TEST(PortFaults, APortHeldByAnotherProgramIsNotOpenUntilItIsLetGo)
     late.BaudIndex = 11;
     late.StopBits = 0;
     EXPECT_FALSE(late.Open());
+}
+
+// The port dies in the middle of a firmware upload or comparison: the command
+// ends with its error box instead of waiting on the dead port, the progress
+// panel goes, and the poll is back and shows the failure.
+TEST(PortFaults, APortThatDiesDuringAFirmwareCommandEndsItWithAnError)
+{
+    struct Case {
+        const char* name;
+        void (TMainZorvaForm::*command)();
+    };
+    for (const Case& c : {Case{"upload", &TMainZorvaForm::mProchaClick},
+                          Case{"comparison", &TMainZorvaForm::mCompareFileClick}}) {
+        SCOPED_TRACE(c.name);
+        AppFixture app;
+        ASSERT_TRUE(app.StartSim());
+        TMainZorvaForm& w = app.Open();
+        app.Ticks(1);
+        app.data.write("fw.hex", HexFile(8192));
+        w.askFile_ = [&] { return QString::fromStdString(app.data.file("fw.hex")); };
+        std::vector<ServiceMessage> messages;
+        w.showMessage_ = [&](const ServiceMessage& m) { messages.push_back(m); };
+        // The comparison needs a firmware in the stand first.
+        w.mProchaClick();
+        ASSERT_TRUE(messages.empty());
+        int blocks = 0;
+        QObject::connect(w.ProgressBar1, &QProgressBar::valueChanged, [&](int) {
+            if (++blocks == 20)
+                app.sim.Kill();
+        });
+
+        (w.*c.command)();
+        EXPECT_GE(blocks, 20);
+        EXPECT_LT(blocks, 256) << "the command went on past the dead port";
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].caption, QStringLiteral("Ошибка"));
+        EXPECT_TRUE(w.PanelProgress->isHidden());
+
+        app.Ticks(1);
+        ExpectFailureDisplay(w, QStringLiteral("Error"));
+        ASSERT_FALSE(app.sim.Running());
+        ASSERT_TRUE(app.StartSim());
+        ChoosePort(w, QStringLiteral("1"));
+        app.Ticks(1);
+        ExpectNormalDisplay(w);
+    }
 }
