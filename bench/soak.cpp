@@ -643,6 +643,13 @@ int main(int argc, char** argv)
     const bool normal = w.PanelText(1).isEmpty() && (!stateText || w.LabelState->text() == *stateText) &&
                         w.LabelI->text() == current.value && w.LabelUnit->text() == current.unit;
 
+    // What one journal row costs the window (its grid keeps every row of the run),
+    // to set against the growth.
+    const long heapBeforeRows = HeapKiB();
+    for (int i = 0; i < 1000; ++i)
+        w.WriteJournalEntry(QStringLiteral("Тестирование"), QStringLiteral("OK"));
+    const long rowsKiB = HeapKiB() - heapBeforeRows;
+
     // The figures.
     std::printf("\nexchanges %" PRIu64 " in %.0f s (%" PRIu64 " ticks); replies by fault:", trace.exchanges,
                 faultedSeconds, ticks);
@@ -678,6 +685,8 @@ int main(int argc, char** argv)
     const Mark& mEnd = marks.back();
     std::printf("\nmemory growth: start->end RSS %+ld KiB, heap %+ld KiB; %s->end RSS %+ld KiB, heap %+ld KiB\n",
                 mEnd.rss - m0.rss, mEnd.heap - m0.heap, m1.name, mEnd.rss - m1.rss, mEnd.heap - m1.heap);
+    std::printf("a journal row costs %.2f KiB of heap (1000 rows: %ld KiB); the run wrote %zu rows\n", rowsKiB / 1000.0,
+                rowsKiB, journal.size());
     std::printf("dead port: every tick Error: %s; after the clean stand and \"COM порт\": panel 0 \"%s\", first tick "
                 "normal: %s (panel 1 \"%s\", state \"%s\", current %s %s)\n",
                 deadAllError ? "yes" : "no", port0.toStdString().c_str(), normal ? "yes" : "no",
