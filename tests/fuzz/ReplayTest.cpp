@@ -8,7 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <vector>
+
+// Test names and messages show the target, not the bytes of its record.
+void PrintTo(const FuzzTarget& target, std::ostream* os)
+{
+    *os << target.name;
+}
 
 namespace {
 
