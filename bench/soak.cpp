@@ -239,6 +239,7 @@ public:
     uint64_t eventReplies = 0, faultedEventReplies = 0;
     std::map<std::string, uint64_t> stillValid;  // faulted status replies whose first 13 bytes still sum to 0, by kind
     std::vector<std::string> must;     // from replies the program has to accept
+    std::vector<uint64_t> mustAfterLate;  // for each: exchanges since the last late reply (any command)
     std::vector<std::string> mustNot;  // from event replies whose bytes it has to reject
     std::vector<std::string> may;      // from late replies: they may land in a later exchange
 
@@ -273,6 +274,9 @@ private:
                 bytes.push_back(static_cast<uint8_t>(b));
         }
         ++faults[kind];
+        const uint64_t sinceLate = exchanges - lastLate_;
+        if (kind == "late")
+            lastLate_ = exchanges;
         const bool eventReply = hasEvent_;
         std::vector<std::string> event = std::move(event_);
         hasEvent_ = false;
@@ -283,7 +287,8 @@ private:
         eventReply ? ++eventReplies : 0;
         if (kind == "none") {
             if (eventReply)
-                must.insert(must.end(), event.begin(), event.end());
+                for (auto& l : event)
+                    AddMust(l, sinceLate);
             return;
         }
         eventReply ? ++faultedEventReplies : 0;
@@ -298,12 +303,19 @@ private:
             // the check byte cannot tell, so the program takes what the window says.
             ++stillValid[kind];
             for (auto& l : LinesOfWindow(bytes, stand_))
-                must.push_back(l);
+                AddMust(l, sinceLate);
         } else if (eventReply) {
             mustNot.insert(mustNot.end(), event.begin(), event.end());
         }
     }
 
+    void AddMust(const std::string& line, uint64_t sinceLate)
+    {
+        must.push_back(line);
+        mustAfterLate.push_back(sinceLate);
+    }
+
+    uint64_t lastLate_ = UINT64_MAX / 2;
     std::string path_;
     size_t offset_ = 0;
     std::string partial_;
@@ -605,10 +617,21 @@ int main(int argc, char** argv)
     const std::vector<std::string> journal = JournalFields(data + "StendZorva.log");
     for (const auto& l : journal)
         ++counts[l];
-    uint64_t missing = 0;
-    for (const auto& l : trace.must)
-        if (counts[l]-- <= 0)
-            ++missing;
+    // A late reply that comes just after the next exchange's purge is read as that
+    // exchange's reply, and the reply meant for it is purged by the one after:
+    // the protocol has nothing to tell them apart. Lines missing within a few
+    // hundred exchanges (less than a second) after a late reply are counted so.
+    constexpr uint64_t kLateReach = 200;
+    uint64_t missing = 0, missingAfterLate = 0;
+    for (size_t i = 0; i < trace.must.size(); ++i) {
+        const std::string& l = trace.must[i];
+        if (counts[l]-- <= 0) {
+            const bool afterLate = trace.mustAfterLate[i] <= kLateReach;
+            afterLate ? ++missingAfterLate : ++missing;
+            std::printf("  missing from the journal (%" PRIu64 " exchanges after a late reply): %s\n",
+                        trace.mustAfterLate[i], FromCp1251(l).toStdString().c_str());
+        }
+    }
     std::map<std::string, long> mayLeft;
     for (const auto& l : trace.may)
         ++mayLeft[l];
@@ -668,9 +691,10 @@ int main(int argc, char** argv)
         std::printf("  %6" PRIu64 "  %s\n", n, text.toStdString().c_str());
     std::printf("events.log: %" PRIu64 " event replies, %" PRIu64 " faulted\n", logged, loggedFaulted);
     std::printf("journal: %zu lines; from intact or still-valid replies %zu, missing %" PRIu64
-                "; from rejected event replies (must be 0) %" PRIu64 " of %zu possible; from late replies %" PRIu64
-                "; unexplained %" PRIu64 "\n",
-                journal.size(), trace.must.size(), missing, acceptedInvalid, trace.mustNot.size(), fromLate, unexplained);
+                " (and %" PRIu64 " displaced by a late reply); from rejected event replies (must be 0) %" PRIu64
+                " of %zu possible; from late replies %" PRIu64 "; unexplained %" PRIu64 "\n",
+                journal.size(), trace.must.size(), missing, missingAfterLate, acceptedInvalid, trace.mustNot.size(),
+                fromLate, unexplained);
     std::printf("faulted status replies whose first 13 bytes still sum to 0 (taken as the stand's word):");
     for (const auto& [kind, n] : trace.stillValid)
         std::printf(" %s %" PRIu64, kind.c_str(), n);
