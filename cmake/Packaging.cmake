@@ -68,5 +68,5 @@ if(ZORVA_TESTS)
   add_test(NAME package_check
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/package-check --build-dir ${CMAKE_BINARY_DIR})
   set_tests_properties(package_check PROPERTIES
-    LABELS package SKIP_RETURN_CODE 77 TIMEOUT 600 RESOURCE_LOCK system_packages)
+    LABELS package SKIP_RETURN_CODE 77 TIMEOUT 600 RESOURCE_LOCK system_packages RUN_SERIAL TRUE)
 endif()
