@@ -7,7 +7,7 @@
 // failed tick, memory at start and after 10k, 50k and the last exchange, and the
 // normal display on the first tick after the faults stop.
 //
-// usage: soak [--sim PATH] [--exchanges N] [--faults SPEC] [--cycle-ms MS] [--seed N] [--every K]
+// usage: soak [--sim PATH] [--exchanges N] [--faults LIST] [--cycle-ms MS] [--seed N] [--every K]
 // Exit status 0 when every check held, 1 otherwise, 3 on a hang, 4 when interrupted.
 #include "app/Umain.h"
 #include "monitor/StatusView.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Faults on the stand's replies, to exercise the program's checks:
-//   SPEC = item{,item}   item = drop=R | truncate=R | corrupt=R | late=R | noise=R | after=N
+//   LIST = item{,item}   item = drop=R | truncate=R | corrupt=R | late=R | noise=R | after=N
 // R is a rate per reply from 0 to 1 (the rates add up to at most 1: one fault per reply);
 // after=N leaves the first N replies alone.
 #include "Protocol.h"

@@ -22,7 +22,7 @@ bool ParseNumber(const std::string& s, T lo, T hi, T& out)
 std::string Usage()
 {
     return R"(usage: stand-sim --link PATH [--scenario idle|production|silent] [--stand N]
-                 [--fw-version V] [--cycle-ms MS] [--pace] [--faults SPEC]
+                 [--fw-version V] [--cycle-ms MS] [--pace] [--faults LIST]
                  [--seed N] [--state-dir DIR] [--help]
 
 A test stand on a pseudo-terminal. PATH becomes a symlink to the terminal (an
@@ -40,7 +40,7 @@ link and ends the program.
   --cycle-ms MS      production: one board from programming to test result
                      (default 30000, at least 10)
   --pace             send replies at the real 115200-baud byte rate
-  --faults SPEC      faults on replies, SPEC = item{,item}:
+  --faults LIST      faults on replies, LIST = item{,item}:
                        drop=R      no reply
                        truncate=R  only part of the reply
                        corrupt=R   one byte changed, or the first byte changed

@@ -194,7 +194,7 @@ TEST(StandSimCommand, HelpAndBadOptions)
 {
     const Outcome help = RunSim({"--help"});
     EXPECT_EQ(help.exit, 0);
-    for (const char* part : {"--link PATH", "--scenario idle|production|silent", "--faults SPEC", "drop=R",
+    for (const char* part : {"--link PATH", "--scenario idle|production|silent", "--faults LIST", "drop=R",
                              "truncate=R", "corrupt=R", "late=R", "noise=R", "after=N", "65535", "0xEE",
                              "events.log"})
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
